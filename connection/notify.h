@@ -1,0 +1,57 @@
+#pragma once
+// Reply notifications: what the receive thread tells the window that owns the
+// connection. The receive thread never touches a window; it hands one of
+// these to a target, which queues it for its own thread.
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "protocol/catalogue.h"
+
+namespace kolmara {
+
+using Block368 = std::array<std::uint8_t, kBlockSize>;
+
+struct Notification {
+  int code = 0;
+  std::int32_t value = 0;
+  // Notification codes 2 and 8 own a copy of the decoded block, so the
+  // receive thread may decode the next one while this is still queued.
+  std::optional<Block368> block;
+};
+
+class INotifyTarget {
+ public:
+  virtual ~INotifyTarget() = default;
+  // Called on the receive thread. Must not block for long and must not call
+  // back into the connection.
+  virtual void Post(Notification notification) = 0;
+};
+
+// A target that keeps notifications in order and lets another thread wait
+// for them: the command-line client and the tests use it.
+class NotificationQueue : public INotifyTarget {
+ public:
+  void Post(Notification notification) override;
+
+  // Next notification, or nothing after `timeout`.
+  std::optional<Notification> Next(std::chrono::milliseconds timeout);
+  // Next notification with this code; others that arrive first are kept.
+  std::optional<Notification> WaitFor(int code, std::chrono::milliseconds timeout);
+  // Everything received so far, in order, without removing it.
+  std::vector<Notification> Snapshot() const;
+  std::size_t Size() const;
+  void Clear();
+
+ private:
+  mutable std::mutex m_mutex;
+  std::condition_variable m_cv;
+  std::deque<Notification> m_items;
+};
+
+}  // namespace kolmara

@@ -1,0 +1,96 @@
+#include "protocol/catalogue.h"
+
+#include <array>
+
+namespace kolmara {
+namespace {
+
+using D = ReplyDestination;
+
+// Reply code -> destination, notification code. Notification numbers do not
+// follow the command numbers everywhere (10 -> 9, 18 -> 15, 20 -> 24, ...).
+constexpr std::array<ReplyRule, 26> kReplies{{
+    {CMD_LOGIN, D::kNothing, 1},
+    {CMD_GET_INFO, D::kInfoBlock, 2},
+    {CMD_SET_ADMIN, D::kNothing, 3},
+    {CMD_GET_VIEWID_LIST, D::kViewIdTable, 4},
+    {CMD_SET_VIEWID_LIST, D::kNothing, 5},
+    {CMD_GET_WOL_TABLE, D::kWolTable, 6},
+    {CMD_SET_WOL_TABLE, D::kNothing, 7},
+    {CMD_GET_NETWORK, D::kInfoBlock, 8},
+    {CMD_CHECK_DDNS_ID, D::kNothing, 9},
+    {CMD_REGISTER_MAC, D::kNothing, 10},
+    {CMD_REGISTER_DDNS, D::kNothing, 11},
+    {CMD_ONLINE_UPDATE, D::kNothing, 12},
+    {14, D::kNothing, 13},
+    {15, D::kNothing, 14},
+    {16, D::kNothing, 16},
+    {17, D::kNothing, 17},
+    {CMD_DEVICE_NOTICE, D::kNothing, 15},
+    {CMD_FIRMWARE_UPDATE, D::kNothing, 18},
+    {CMD_UPLOAD_WEB, D::kNothing, 24},
+    {CMD_BULK_21, D::kBulk21, 20},
+    {CMD_BULK_22, D::kBulk22, 21},
+    {23, D::kNothing, 22},
+    {CMD_GET_SERVER_TIME, D::kNothing, 23},
+    {CMD_SET_BLANK_MODE, D::kBlankMode, 0},
+    {CMD_SET_NTP_SERVER, D::kNothing, 19},
+    {CMD_UPLOAD_FIRMWARE, D::kNothing, 25},
+}};
+
+using B = RequestBody;
+
+constexpr std::array<RequestRule, 18> kRequests{{
+    {CMD_LOGIN, "SendLogin", true, 124, B::kTextBody},
+    {CMD_GET_INFO, "RequestDeviceInfo", true, 0, B::kNone},
+    {CMD_SET_ADMIN, "SendAdminAccount", true, 124, B::kTextBody},
+    {CMD_GET_VIEWID_LIST, "RequestViewIdList", true, 101, B::kNone},
+    {CMD_SET_VIEWID_LIST, "SendViewIdList", false, 0, B::kViewIdTable},
+    {CMD_GET_WOL_TABLE, "RequestWolTable", true, 101, B::kNone},
+    {CMD_SET_WOL_TABLE, "SendWolTable", false, 0, B::kWolTable},
+    {CMD_GET_NETWORK, "RequestNetworkSettings", true, 0, B::kNone},
+    {CMD_SET_NETWORK, "SendNetworkSettings", true, 0, B::kBlock},
+    {CMD_CHECK_DDNS_ID, "CheckDdnsId", true, 124, B::kTextBody},
+    {CMD_REGISTER_MAC, "RegisterMac", true, 124, B::kTextBody},
+    // The registration form is 368 bytes, yet the header says 124 all the same.
+    {CMD_REGISTER_DDNS, "RegisterDdns", true, 124, B::kBlock},
+    {CMD_ONLINE_UPDATE, "StartOnlineUpdate", true, 0, B::kNone},
+    {CMD_FIRMWARE_UPDATE, "StartFirmwareUpdate", true, 0, B::kNone},
+    {CMD_UPLOAD_WEB, "UploadWebArchive", false, 0, B::kRaw},
+    {CMD_GET_SERVER_TIME, "RequestServerTime", true, 0, B::kNone},
+    {CMD_SET_NTP_SERVER, "SetNtpServer", true, 124, B::kTextBody},
+    {CMD_UPLOAD_FIRMWARE, "UploadFirmware", false, 0, B::kRaw},
+}};
+
+}  // namespace
+
+std::span<const ReplyRule> ReplyTable() { return kReplies; }
+
+const ReplyRule* FindReplyRule(std::uint8_t code) {
+  for (const auto& rule : kReplies)
+    if (rule.code == code) return &rule;
+  return nullptr;
+}
+
+std::uint64_t ReplyBodyLength(const ReplyRule& rule, std::int32_t value) {
+  switch (rule.destination) {
+    case D::kInfoBlock: return kBlockSize;
+    case D::kViewIdTable: return ViewIdTableLength(value);
+    case D::kWolTable: return kWolTableSize;  // whatever the value
+    case D::kBulk21: return value > 0 ? kBulk21Size : 0;
+    case D::kBulk22: return value > 0 ? kBulk22Size : 0;
+    case D::kNothing:
+    case D::kBlankMode: return 0;
+  }
+  return 0;
+}
+
+std::span<const RequestRule> RequestTable() { return kRequests; }
+
+const RequestRule* FindRequestRule(std::uint8_t code) {
+  for (const auto& rule : kRequests)
+    if (rule.code == code) return &rule;
+  return nullptr;
+}
+
+}  // namespace kolmara
