@@ -1,0 +1,37 @@
+#include "pages/account_logic.h"
+
+#include "connection/conversions.h"
+
+namespace kolmara {
+
+std::optional<QString> CheckCredentialLengths(const QByteArray& idAnsi, const QByteArray& passwordAnsi) {
+  if (idAnsi.size() > kMaxAdminIdBytes) return QString::fromUtf8(kMsgIdTooLong);
+  if (passwordAnsi.size() > kMaxAdminPasswordBytes) return QString::fromUtf8(kMsgPasswordTooLong);
+  return std::nullopt;
+}
+
+AdminChangeResult CheckAdminChange(const QString& id, const QString& password, const QString& confirm) {
+  AdminChangeResult result;
+  if (id.isEmpty()) {
+    result.message = QString::fromUtf8(kMsgAdminIdEmpty);
+    return result;
+  }
+  if (password.isEmpty()) {
+    result.message = QString::fromUtf8(kMsgAdminPasswordEmpty);
+    return result;
+  }
+  if (password != confirm) {
+    result.message = QString::fromUtf8(kMsgAdminConfirmMismatch);
+    return result;
+  }
+  result.passwordAnsi = WideToAnsiBytes(password);
+  result.idAnsi = WideToAnsiBytes(id);
+  if (auto tooLong = CheckCredentialLengths(result.idAnsi, result.passwordAnsi)) {
+    result.message = *tooLong;
+    return result;
+  }
+  result.ok = true;
+  return result;
+}
+
+}  // namespace kolmara
