@@ -76,9 +76,28 @@ QByteArray WideToAnsiBytes(const QString& text) {
   WideCharToMultiByte(cp, 0, wide, text.size(), out.data(), n, nullptr, nullptr);
   return out;
 #else
-  QStringEncoder encoder(AnsiCodePageName().constData());
+  const QByteArray name = AnsiCodePageName();
+  QStringEncoder encoder(name.constData());
   QByteArray out = encoder.encode(text);
-  return out;
+  // The converter substitutes what a code page lacks with the code page's own
+  // substitution byte (0x1A for the Western ones), but a device field must
+  // get the '?' the administrator's own system would write. U+FFFF is in no
+  // code page, so it shows which substitution this converter uses.
+  const QByteArray substitute = QStringEncoder(name.constData()).encode(QStringView(u"\uFFFF"));
+  if (substitute == "?" || substitute.isEmpty() || !out.contains(substitute)) return out;
+  QByteArray fixed;
+  for (qsizetype i = 0; i < text.size();) {
+    const qsizetype n = (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ? 2 : 1;
+    const QStringView one = QStringView(text).mid(i, n);
+    const QByteArray bytes = QStringEncoder(name.constData()).encode(one);
+    // A character that really is the substitution byte (U+001A) decodes back to itself.
+    if (bytes == substitute && QString(QStringDecoder(name.constData()).decode(bytes)) != one)
+      fixed += '?';
+    else
+      fixed += bytes;
+    i += n;
+  }
+  return fixed;
 #endif
 }
 
