@@ -1,0 +1,615 @@
+#include "device/sim_device.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <list>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "connection/conversions.h"
+#include "connection/net_platform.h"
+#include "protocol/frame.h"
+#include "protocol/scrambler.h"
+
+namespace kolmara::device {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Status values of the replies.
+constexpr std::int32_t kOk = 101;
+constexpr std::int32_t kFailed = 0;
+constexpr std::int32_t kMacAlreadyRegistered = 401;
+constexpr std::int32_t kDdnsAlreadyRegistered = 402;
+constexpr std::int32_t kFirmwareAccepted = 0;
+constexpr std::int32_t kFirmwareSizeError = 2;
+constexpr int kLastUpdateStage = 8;
+constexpr std::int64_t kFirmwareMinSize = 1024;
+constexpr std::int64_t kFirmwareMaxSize = kMaxRawUpload - 1;
+
+std::vector<std::uint8_t> Frame(std::uint8_t code, std::int32_t value, const std::uint8_t* body, std::size_t length,
+                                bool scramble) {
+  std::vector<std::uint8_t> out(kHeaderSize + length);
+  const WireHeader h = EncodeHeader(code, value);
+  std::memcpy(out.data(), h.data(), h.size());
+  if (length > 0) {
+    if (scramble)
+      ScrambleBytes(body, out.data() + kHeaderSize, length);
+    else
+      std::memcpy(out.data() + kHeaderSize, body, length);
+  }
+  return out;
+}
+
+}  // namespace
+
+struct Client {
+  explicit Client(net::Socket s) : socket(s) {}
+
+  net::Socket socket;
+  std::thread reader;
+  std::mutex sendMutex;   // one frame at a time; held while the socket is closed
+  std::mutex closeMutex;  // never held across a blocking call
+  std::atomic<bool> closed{false};
+  std::atomic<bool> loggedIn{false};
+  std::atomic<bool> finished{false};
+
+  // Whole frames only; a failed send wakes the reader, which ends the client.
+  bool Send(const std::vector<std::uint8_t>& bytes, bool drip) {
+    std::lock_guard lock(sendMutex);
+    if (closed.load()) return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const std::size_t chunk = drip ? 1 : bytes.size() - done;
+      const long r = net::SendSome(socket, bytes.data() + done, chunk);
+      if (r <= 0) {
+#ifndef _WIN32
+        if (r < 0 && errno == EINTR) continue;
+#endif
+        Wake();
+        return false;
+      }
+      done += static_cast<std::size_t>(r);
+      // A pause now and then, so the bytes really arrive in pieces without
+      // making a 39 KB table take minutes.
+      if (drip && done % 64 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+  }
+
+  // Ends the connection without closing the descriptor: a blocked recv or
+  // send returns, and nobody can hit a reused descriptor.
+  void Wake() {
+    std::lock_guard lock(closeMutex);
+    if (!closed.load()) net::Shutdown(socket);
+  }
+
+  // Only after the reader has been joined.
+  void CloseSocket() {
+    Wake();
+    std::lock_guard send(sendMutex);
+    std::lock_guard lock(closeMutex);
+    if (!closed.exchange(true)) net::Close(socket);
+  }
+
+  bool ReceiveExactly(std::uint8_t* buffer, std::size_t length) {
+    std::size_t done = 0;
+    while (done < length) {
+      const long r = net::RecvSome(socket, buffer + done, length - done);
+      if (r <= 0) return false;
+      done += static_cast<std::size_t>(r);
+    }
+    return true;
+  }
+};
+
+struct SimDevice::Impl {
+  explicit Impl(SimConfig c) : config(std::move(c)) {
+    config.viewIdCapacity = std::clamp(config.viewIdCapacity, 1, 100);
+    config.updateStepMs = std::max(config.updateStepMs, 0);
+    state.adminId = config.adminId;
+    state.adminPassword = config.adminPassword;
+    state.platform = config.platform;
+  }
+
+  SimConfig config;
+  bool socketLayer = false;
+
+  mutable std::mutex stateMutex;
+  DeviceState state;
+
+  std::atomic<bool> running{false};
+  std::atomic<bool> stopping{false};
+  net::Socket listener = net::kInvalidSocket;
+  std::uint16_t port = 0;
+  std::thread acceptThread;
+
+  mutable std::mutex clientsMutex;
+  std::list<std::shared_ptr<Client>> clients;
+
+  std::atomic<bool> drip{false};
+  std::atomic<bool> silent{false};
+  std::atomic<std::uint64_t> uploadedBytes{0};
+
+  // Replies that come later (update stages, the firmware result): one
+  // thread for the whole device, jobs in due order.
+  struct Job {
+    std::weak_ptr<Client> client;
+    std::uint8_t code;
+    std::int32_t value;
+  };
+  std::mutex jobMutex;
+  std::condition_variable jobCv;
+  std::multimap<Clock::time_point, Job> jobs;
+  bool jobsStop = false;
+  std::thread jobThread;
+
+  // ---- lifecycle -------------------------------------------------------
+
+  bool Start(std::string* error);
+  void Stop();
+  void AcceptLoop();
+  void JobLoop();
+  void ReapFinished();
+
+  // ---- state -----------------------------------------------------------
+
+  // Applies a change and persists it. When the file cannot be written the
+  // change is dropped, so a failure is never answered as success.
+  template <typename F>
+  bool Commit(F&& change) {
+    std::lock_guard lock(stateMutex);
+    DeviceState next = state;
+    change(next);
+    if (!config.stateFile.empty()) {
+      std::string why;
+      if (!SaveStateFile(config.stateFile, next, &why)) {
+        std::fprintf(stderr, "kolmara-qx-sim: %s\n", why.c_str());
+        return false;
+      }
+    }
+    state = std::move(next);
+    return true;
+  }
+
+  // ---- one connection --------------------------------------------------
+
+  void ServeClient(const std::shared_ptr<Client>& client);
+  bool HandleRequest(Client& client, const FrameHeader& header);
+  bool Reply(Client& client, std::uint8_t code, std::int32_t value, const std::uint8_t* body = nullptr,
+             std::size_t length = 0) {
+    if (silent.load()) return true;
+    client.Send(Frame(code, value, body, length, true), drip.load());
+    return true;
+  }
+  bool ReadScrambled(Client& client, std::vector<std::uint8_t>& out, std::size_t length) {
+    out.resize(length);
+    if (!client.ReceiveExactly(out.data(), length)) return false;
+    UnscrambleBytes(out.data(), out.data(), length);
+    return true;
+  }
+  void Schedule(const std::shared_ptr<Client>& client, Clock::duration delay, std::uint8_t code,
+                std::int32_t value) {
+    {
+      std::lock_guard lock(jobMutex);
+      jobs.emplace(Clock::now() + delay, Job{client, code, value});
+    }
+    jobCv.notify_all();
+  }
+  std::shared_ptr<Client> Find(Client& raw) {
+    std::lock_guard lock(clientsMutex);
+    for (const auto& c : clients)
+      if (c.get() == &raw) return c;
+    return nullptr;
+  }
+  std::vector<std::shared_ptr<Client>> Snapshot() const {
+    std::lock_guard lock(clientsMutex);
+    std::vector<std::shared_ptr<Client>> out;
+    for (const auto& c : clients)
+      if (!c->finished.load()) out.push_back(c);
+    return out;
+  }
+};
+
+bool SimDevice::Impl::Start(std::string* error) {
+  auto fail = [&](std::string why) {
+    if (error) *error = std::move(why);
+    return false;
+  };
+  if (running.load()) return fail("already running");
+
+  if (!config.stateFile.empty()) {
+    DeviceState defaults;
+    {
+      std::lock_guard lock(stateMutex);
+      defaults = state;
+    }
+    LoadResult loaded = LoadStateFile(config.stateFile, defaults);
+    if (!loaded.ok) return fail(loaded.error);
+    // The platform is the board's, not a setting the file could change.
+    loaded.state.platform = config.platform;
+    loaded.state.takenDdnsNames = defaults.takenDdnsNames;
+    if (!loaded.found) {
+      std::string why;
+      if (!SaveStateFile(config.stateFile, loaded.state, &why)) return fail(why);
+    }
+    std::lock_guard lock(stateMutex);
+    state = std::move(loaded.state);
+  }
+
+  socketLayer = net::StartUp();
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICHOST | AI_PASSIVE | AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const std::string service = std::to_string(config.port);
+  if (getaddrinfo(config.bindAddress.c_str(), service.c_str(), &hints, &found) != 0 || !found)
+    return fail("not a numeric address: " + config.bindAddress);
+  net::Socket s = ::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+  if (s == net::kInvalidSocket) {
+    freeaddrinfo(found);
+    return fail("cannot create a socket");
+  }
+  int one = 1;
+  setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof one);
+  if (::bind(s, found->ai_addr, static_cast<socklen_t>(found->ai_addrlen)) != 0 || ::listen(s, 16) != 0) {
+    const int e = net::LastError();
+    freeaddrinfo(found);
+    net::Close(s);
+    return fail("cannot listen on " + config.bindAddress + ":" + service + ": " + std::strerror(e));
+  }
+  freeaddrinfo(found);
+  sockaddr_storage bound{};
+  socklen_t boundLen = sizeof bound;
+  getsockname(s, reinterpret_cast<sockaddr*>(&bound), &boundLen);
+  port = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                           : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+  listener = s;
+  stopping = false;
+  {
+    std::lock_guard lock(jobMutex);
+    jobsStop = false;
+  }
+  running = true;
+  jobThread = std::thread(&Impl::JobLoop, this);
+  acceptThread = std::thread(&Impl::AcceptLoop, this);
+  return true;
+}
+
+void SimDevice::Impl::Stop() {
+  if (!running.exchange(false)) return;
+  stopping = true;
+  if (acceptThread.joinable()) acceptThread.join();
+  net::Close(listener);
+  listener = net::kInvalidSocket;
+
+  std::list<std::shared_ptr<Client>> all;
+  {
+    std::lock_guard lock(clientsMutex);
+    all.swap(clients);
+  }
+  for (const auto& c : all) c->Wake();
+  for (const auto& c : all) {
+    if (c->reader.joinable()) c->reader.join();
+    c->CloseSocket();
+  }
+  {
+    std::lock_guard lock(jobMutex);
+    jobsStop = true;
+    jobs.clear();
+  }
+  jobCv.notify_all();
+  if (jobThread.joinable()) jobThread.join();
+  if (socketLayer) net::CleanUp();
+  socketLayer = false;
+}
+
+void SimDevice::Impl::AcceptLoop() {
+  while (!stopping.load()) {
+    // Short polls, so Stop never waits on a blocked accept.
+    pollfd p{listener, POLLIN, 0};
+    const int rc = ::poll(&p, 1, 50);
+    ReapFinished();
+    if (rc <= 0 || stopping.load()) continue;
+    const net::Socket s = ::accept(listener, nullptr, nullptr);
+    if (s == net::kInvalidSocket) continue;
+    int one = 1;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+    auto client = std::make_shared<Client>(s);
+    std::lock_guard lock(clientsMutex);
+    if (stopping.load()) {
+      net::Close(s);
+      continue;
+    }
+    clients.push_back(client);
+    client->reader = std::thread(&Impl::ServeClient, this, client);
+  }
+}
+
+void SimDevice::Impl::ReapFinished() {
+  std::list<std::shared_ptr<Client>> done;
+  {
+    std::lock_guard lock(clientsMutex);
+    for (auto it = clients.begin(); it != clients.end();) {
+      if ((*it)->finished.load()) {
+        done.push_back(*it);
+        it = clients.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (const auto& c : done) {
+    if (c->reader.joinable()) c->reader.join();
+    c->CloseSocket();
+  }
+}
+
+void SimDevice::Impl::JobLoop() {
+  std::unique_lock lock(jobMutex);
+  while (!jobsStop) {
+    if (jobs.empty()) {
+      jobCv.wait(lock);
+      continue;
+    }
+    const auto due = jobs.begin()->first;
+    if (Clock::now() < due) {
+      jobCv.wait_until(lock, due);
+      continue;
+    }
+    Job job = jobs.begin()->second;
+    jobs.erase(jobs.begin());
+    lock.unlock();
+    if (auto c = job.client.lock(); c && !c->finished.load()) Reply(*c, job.code, job.value);
+    lock.lock();
+  }
+}
+
+void SimDevice::Impl::ServeClient(const std::shared_ptr<Client>& client) {
+  std::uint8_t wire[kHeaderSize];
+  while (!stopping.load()) {
+    if (!client->ReceiveExactly(wire, kHeaderSize)) break;
+    if (!HandleRequest(*client, DecodeHeader(wire))) break;
+  }
+  client->Wake();
+  client->finished = true;
+}
+
+// Returns false to close the connection. Every body is read into a local
+// buffer and taken into the state only once it has arrived whole, so a
+// client that goes away mid-body changes nothing.
+bool SimDevice::Impl::HandleRequest(Client& client, const FrameHeader& h) {
+  if (!client.loggedIn.load() && h.code != CMD_LOGIN) return false;
+
+  std::vector<std::uint8_t> body;
+  auto textBody = [&]() { return ReadScrambled(client, body, kTextBodySize); };
+  auto first = [&]() { return std::string(FieldText(&body[kTextBodyFirstOffset], kTextBodyFirstRoom)); };
+  auto second = [&]() { return std::string(FieldText(&body[kTextBodySecondOffset], kTextBodySecondRoom)); };
+
+  switch (h.code) {
+    case CMD_LOGIN: {
+      if (!textBody()) return false;
+      bool accepted;
+      {
+        std::lock_guard lock(stateMutex);
+        accepted = first() == state.adminId && second() == state.adminPassword;
+      }
+      client.loggedIn = accepted;
+      return Reply(client, CMD_LOGIN, accepted ? 100 + config.viewIdCapacity : 0);
+    }
+    case CMD_GET_INFO: {
+      DeviceInfoBlock b;
+      {
+        std::lock_guard lock(stateMutex);
+        b = BuildInfoBlock(state);
+      }
+      return Reply(client, CMD_GET_INFO, 0, b.bytes.data(), b.bytes.size());
+    }
+    case CMD_SET_ADMIN: {
+      if (!textBody()) return false;
+      const std::string id = first(), password = second();
+      // An empty ID or password would lock the administrator out.
+      const bool ok = !id.empty() && !password.empty() && Commit([&](DeviceState& s) {
+        s.adminId = id;
+        s.adminPassword = password;
+      });
+      return Reply(client, CMD_SET_ADMIN, ok ? kOk : kFailed);
+    }
+    case CMD_GET_VIEWID_LIST: {
+      std::int32_t count;
+      std::vector<std::uint8_t> table;
+      {
+        std::lock_guard lock(stateMutex);
+        count = state.viewIdCount;
+        table.assign(state.viewIdTable.begin(),
+                     state.viewIdTable.begin() + static_cast<std::ptrdiff_t>(ViewIdTableLength(count)));
+      }
+      return Reply(client, CMD_GET_VIEWID_LIST, count, table.data(), table.size());
+    }
+    case CMD_SET_VIEWID_LIST: {
+      // More records than the device holds cannot be kept, and reading
+      // count x 388 bytes for any count a peer names is not bounded.
+      if (h.value > static_cast<std::int32_t>(kViewIdStoreSlots)) return false;
+      const std::size_t length = static_cast<std::size_t>(ViewIdTableLength(h.value));
+      if (!ReadScrambled(client, body, length)) return false;
+      const std::int32_t count = std::max(h.value, 0);
+      const bool ok = Commit([&](DeviceState& s) {
+        s.viewIdCount = count;
+        std::copy(body.begin(), body.end(), s.viewIdTable.begin());
+      });
+      return Reply(client, CMD_SET_VIEWID_LIST, ok ? kOk : kFailed);
+    }
+    case CMD_GET_WOL_TABLE: {
+      std::int32_t count;
+      std::vector<std::uint8_t> table;
+      {
+        std::lock_guard lock(stateMutex);
+        count = state.wolCount;
+        table = state.wolTable;
+      }
+      return Reply(client, CMD_GET_WOL_TABLE, count, table.data(), table.size());
+    }
+    case CMD_SET_WOL_TABLE: {
+      if (!ReadScrambled(client, body, kWolTableSize)) return false;
+      const bool inRange = h.value >= 0 && h.value <= static_cast<std::int32_t>(kWolEntries);
+      const bool ok = inRange && Commit([&](DeviceState& s) {
+        s.wolCount = h.value;
+        s.wolTable = body;
+      });
+      return Reply(client, CMD_SET_WOL_TABLE, ok ? kOk : kFailed);
+    }
+    case CMD_GET_NETWORK: {
+      NetworkSettingsBlock b;
+      {
+        std::lock_guard lock(stateMutex);
+        b = BuildNetworkReply(state);
+      }
+      return Reply(client, CMD_GET_NETWORK, 0, b.bytes.data(), b.bytes.size());
+    }
+    case CMD_SET_NETWORK: {
+      if (!ReadScrambled(client, body, kBlockSize)) return false;
+      const NetworkSettingsBlock received = NetworkSettingsBlock::FromBytes(body.data());
+      Commit([&](DeviceState& s) { TakeNetworkFields(s, received); });
+      // The device reboots with the new settings: every session ends, no reply.
+      for (const auto& c : Snapshot()) c->Wake();
+      return false;
+    }
+    case CMD_CHECK_DDNS_ID: {
+      if (!textBody()) return false;
+      std::int32_t verdict;
+      {
+        std::lock_guard lock(stateMutex);
+        verdict = CheckDdnsName(state, first(), second());
+      }
+      return Reply(client, CMD_CHECK_DDNS_ID, verdict);
+    }
+    case CMD_REGISTER_MAC: {
+      if (!textBody()) return false;
+      bool already;
+      {
+        std::lock_guard lock(stateMutex);
+        already = state.macRegistered;
+      }
+      const bool ok = !already && Commit([](DeviceState& s) { s.macRegistered = true; });
+      return Reply(client, CMD_REGISTER_MAC, already ? kMacAlreadyRegistered : ok ? kOk : kFailed);
+    }
+    case CMD_REGISTER_DDNS: {
+      if (!ReadScrambled(client, body, kBlockSize)) return false;
+      const NetworkSettingsBlock form = NetworkSettingsBlock::FromBytes(body.data());
+      bool already;
+      {
+        std::lock_guard lock(stateMutex);
+        already = state.ddnsRegistered;
+      }
+      const bool ok = !already && Commit([&](DeviceState& s) {
+        s.ddnsRegistered = true;
+        s.ddnsName = std::string(form.DdnsName());
+        s.company = std::string(form.Company());
+        s.email = std::string(form.Email());
+      });
+      return Reply(client, CMD_REGISTER_DDNS, already ? kDdnsAlreadyRegistered : ok ? kOk : kFailed);
+    }
+    case CMD_ONLINE_UPDATE: {
+      const auto self = Find(client);
+      const auto step = std::chrono::milliseconds(config.updateStepMs);
+      for (int stage = 0; stage <= kLastUpdateStage; ++stage) Schedule(self, step * stage, CMD_ONLINE_UPDATE, stage);
+      return true;
+    }
+    case CMD_FIRMWARE_UPDATE:
+      Schedule(Find(client), std::chrono::milliseconds(config.updateStepMs), CMD_FIRMWARE_UPDATE, 0);
+      return true;
+    case CMD_UPLOAD_WEB:
+    case CMD_UPLOAD_FIRMWARE: {
+      if (h.value < 0 || h.value > kMaxRawUpload) return false;
+      // Consumed in slices: only the head of an image is ever looked at.
+      std::uint8_t head = 0;
+      std::vector<std::uint8_t> slice(64 * 1024);
+      std::int64_t left = h.value;
+      bool firstSlice = true;
+      while (left > 0) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, std::int64_t(slice.size())));
+        if (!client.ReceiveExactly(slice.data(), n)) return false;
+        if (firstSlice) head = slice[0];
+        firstSlice = false;
+        left -= static_cast<std::int64_t>(n);
+      }
+      uploadedBytes += static_cast<std::uint64_t>(h.value);
+      if (h.code == CMD_UPLOAD_WEB) return Reply(client, CMD_UPLOAD_WEB, kOk);
+      std::int32_t verdict;
+      if (h.value < kFirmwareMinSize || h.value > kFirmwareMaxSize) {
+        verdict = kFirmwareSizeError;
+      } else {
+        std::lock_guard lock(stateMutex);
+        verdict = FirmwareVerdict(state.platform, head);
+      }
+      return Reply(client, CMD_UPLOAD_FIRMWARE, verdict);
+    }
+    case CMD_GET_SERVER_TIME:
+      return Reply(client, CMD_GET_SERVER_TIME, static_cast<std::int32_t>(std::time(nullptr)));
+    case CMD_SET_NTP_SERVER: {
+      if (!textBody()) return false;
+      const std::string server = first();
+      const bool ok = Commit([&](DeviceState& s) { s.ntpServer = server; });
+      return Reply(client, CMD_SET_NTP_SERVER, ok ? kOk : kFailed);
+    }
+    default:
+      // Not a request: consumed as a bare header, no answer.
+      return true;
+  }
+}
+
+// ---- SimDevice -------------------------------------------------------------
+
+SimDevice::SimDevice(SimConfig config) : m_impl(std::make_unique<Impl>(std::move(config))) {}
+SimDevice::~SimDevice() { Stop(); }
+
+bool SimDevice::Start(std::string* error) { return m_impl->Start(error); }
+void SimDevice::Stop() { m_impl->Stop(); }
+std::uint16_t SimDevice::Port() const { return m_impl->port; }
+
+std::size_t SimDevice::ClientCount() const { return m_impl->Snapshot().size(); }
+
+std::size_t SimDevice::LoggedInCount() const {
+  std::size_t n = 0;
+  for (const auto& c : m_impl->Snapshot()) n += c->loggedIn.load() ? 1 : 0;
+  return n;
+}
+
+void SimDevice::SendFrameToAll(std::uint8_t code, std::int32_t value, const std::vector<std::uint8_t>& plainBody,
+                               bool scramble) {
+  const auto bytes = Frame(code, value, plainBody.data(), plainBody.size(), scramble);
+  for (const auto& c : m_impl->Snapshot()) c->Send(bytes, m_impl->drip.load());
+}
+
+void SimDevice::SendRawToAll(const std::vector<std::uint8_t>& wireBytes) {
+  for (const auto& c : m_impl->Snapshot()) c->Send(wireBytes, m_impl->drip.load());
+}
+
+void SimDevice::CloseAllClients() {
+  for (const auto& c : m_impl->Snapshot()) c->Wake();
+}
+
+void SimDevice::SetDripReplies(bool oneByteAtATime) { m_impl->drip = oneByteAtATime; }
+void SimDevice::SetSilent(bool neverAnswer) { m_impl->silent = neverAnswer; }
+
+DeviceState SimDevice::State() const {
+  std::lock_guard lock(m_impl->stateMutex);
+  return m_impl->state;
+}
+
+void SimDevice::SetState(const DeviceState& s) {
+  DeviceState copy = s;
+  NormaliseTables(copy);
+  m_impl->Commit([&](DeviceState& target) { target = copy; });
+}
+
+std::uint64_t SimDevice::UploadedBytes() const { return m_impl->uploadedBytes.load(); }
+
+}  // namespace kolmara::device
