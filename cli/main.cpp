@@ -1,0 +1,14 @@
+// kolmarasetting-cli: the configuration tool's requests and checks, without
+// the window, for scripts.
+#include <iostream>
+
+#include "cli/client.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  kolmara::cli::ConsoleTerminal terminal;
+  kolmara::cli::ClientIo io{std::cout, std::cerr, kolmara::cli::ProcessEnvironment(), terminal};
+  const int rc = kolmara::cli::RunClient(args, io);
+  std::cout.flush();
+  return rc;
+}
