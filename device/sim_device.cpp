@@ -10,6 +10,7 @@
 #include <list>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "connection/conversions.h"
@@ -390,16 +391,23 @@ bool SimDevice::Impl::HandleRequest(Client& client, const FrameHeader& h) {
 
   std::vector<std::uint8_t> body;
   auto textBody = [&]() { return ReadScrambled(client, body, kTextBodySize); };
-  auto first = [&]() { return std::string(FieldText(&body[kTextBodyFirstOffset], kTextBodyFirstRoom)); };
-  auto second = [&]() { return std::string(FieldText(&body[kTextBodySecondOffset], kTextBodySecondRoom)); };
+  // A text that fills its field without a NUL is read within the field only,
+  // and then refused: kept, it could never be sent back in a text body.
+  auto text = [&](std::size_t offset, std::size_t room) -> std::optional<std::string> {
+    if (std::memchr(&body[offset], 0, room) == nullptr) return std::nullopt;
+    return std::string(FieldText(&body[offset], room));
+  };
+  auto first = [&]() { return text(kTextBodyFirstOffset, kTextBodyFirstRoom); };
+  auto second = [&]() { return text(kTextBodySecondOffset, kTextBodySecondRoom); };
 
   switch (h.code) {
     case CMD_LOGIN: {
       if (!textBody()) return false;
+      const auto id = first(), password = second();
       bool accepted;
       {
         std::lock_guard lock(stateMutex);
-        accepted = first() == state.adminId && second() == state.adminPassword;
+        accepted = id && password && *id == state.adminId && *password == state.adminPassword;
       }
       client.loggedIn = accepted;
       return Reply(client, CMD_LOGIN, accepted ? 100 + config.viewIdCapacity : 0);
@@ -414,11 +422,11 @@ bool SimDevice::Impl::HandleRequest(Client& client, const FrameHeader& h) {
     }
     case CMD_SET_ADMIN: {
       if (!textBody()) return false;
-      const std::string id = first(), password = second();
+      const auto id = first(), password = second();
       // An empty ID or password would lock the administrator out.
-      const bool ok = !id.empty() && !password.empty() && Commit([&](DeviceState& s) {
-        s.adminId = id;
-        s.adminPassword = password;
+      const bool ok = id && password && !id->empty() && !password->empty() && Commit([&](DeviceState& s) {
+        s.adminId = *id;
+        s.adminPassword = *password;
       });
       return Reply(client, CMD_SET_ADMIN, ok ? kOk : kFailed);
     }
@@ -483,10 +491,11 @@ bool SimDevice::Impl::HandleRequest(Client& client, const FrameHeader& h) {
     }
     case CMD_CHECK_DDNS_ID: {
       if (!textBody()) return false;
-      std::int32_t verdict;
-      {
+      const auto name = first(), mac = second();
+      std::int32_t verdict = kFailed;
+      if (name && mac) {
         std::lock_guard lock(stateMutex);
-        verdict = CheckDdnsName(state, first(), second());
+        verdict = CheckDdnsName(state, *name, *mac);
       }
       return Reply(client, CMD_CHECK_DDNS_ID, verdict);
     }
@@ -497,12 +506,19 @@ bool SimDevice::Impl::HandleRequest(Client& client, const FrameHeader& h) {
         std::lock_guard lock(stateMutex);
         already = state.macRegistered;
       }
-      const bool ok = !already && Commit([](DeviceState& s) { s.macRegistered = true; });
+      const bool ok = !already && first() && Commit([](DeviceState& s) { s.macRegistered = true; });
       return Reply(client, CMD_REGISTER_MAC, already ? kMacAlreadyRegistered : ok ? kOk : kFailed);
     }
     case CMD_REGISTER_DDNS: {
       if (!ReadScrambled(client, body, kBlockSize)) return false;
       const NetworkSettingsBlock form = NetworkSettingsBlock::FromBytes(body.data());
+      auto fits = [&](std::size_t offset, std::size_t width) {
+        return std::memchr(&form.bytes[offset], 0, width) != nullptr;
+      };
+      const bool readable = fits(NetworkSettingsBlock::kDdnsName, NetworkSettingsBlock::kDdnsNameWidth) &&
+                            fits(NetworkSettingsBlock::kCompany, NetworkSettingsBlock::kCompanyWidth) &&
+                            fits(NetworkSettingsBlock::kEmail, NetworkSettingsBlock::kEmailWidth);
+      if (!readable) return Reply(client, CMD_REGISTER_DDNS, kFailed);
       bool already;
       {
         std::lock_guard lock(stateMutex);
@@ -555,8 +571,8 @@ bool SimDevice::Impl::HandleRequest(Client& client, const FrameHeader& h) {
       return Reply(client, CMD_GET_SERVER_TIME, static_cast<std::int32_t>(std::time(nullptr)));
     case CMD_SET_NTP_SERVER: {
       if (!textBody()) return false;
-      const std::string server = first();
-      const bool ok = Commit([&](DeviceState& s) { s.ntpServer = server; });
+      const auto server = first();
+      const bool ok = server && Commit([&](DeviceState& s) { s.ntpServer = *server; });
       return Reply(client, CMD_SET_NTP_SERVER, ok ? kOk : kFailed);
     }
     default:

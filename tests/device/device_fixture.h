@@ -3,8 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include "connection/net_platform.h"
+#include "protocol/frame.h"
+#include "protocol/scrambler.h"
 
 #include "connection/global_data.h"
 #include "connection/my_socket.h"
@@ -16,6 +24,95 @@ namespace kolmara::device::testing {
 using namespace std::chrono_literals;
 
 inline constexpr auto kWait = 5s;
+
+// A bare client for what the tool never sends: half frames, bad lengths,
+// requests before login. Every wait is bounded.
+class RawClient {
+ public:
+  explicit RawClient(std::uint16_t port) {
+    m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    m_connected = ::connect(m_socket, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  }
+  ~RawClient() { net::Close(m_socket); }
+  RawClient(const RawClient&) = delete;
+  RawClient& operator=(const RawClient&) = delete;
+
+  bool connected() const { return m_connected; }
+
+  bool SendBytes(const std::vector<std::uint8_t>& bytes) {
+    return CMySocket::SendAll(m_socket, bytes.data(), bytes.size()) == 1;
+  }
+  bool SendHeader(std::uint8_t code, std::int32_t value) {
+    const WireHeader h = EncodeHeader(code, value);
+    return SendBytes({h.begin(), h.end()});
+  }
+  bool SendScrambled(std::vector<std::uint8_t> plain) {
+    ScrambleBytes(plain.data(), plain.data(), plain.size());
+    return SendBytes(plain);
+  }
+  bool SendText(std::uint8_t code, const std::string& first, const std::string& second) {
+    const TextBodyResult r = BuildTextBody(first, second);
+    return SendHeader(code, 124) && SendScrambled({r.body.begin(), r.body.end()});
+  }
+  bool Login(const std::string& id = "admin", const std::string& password = "admin") {
+    if (!SendText(1, id, password)) return false;
+    const auto h = ReadHeader();
+    return h && h->code == 1 && h->value > 100;
+  }
+
+  // Exactly `n` bytes within the wait, or nothing.
+  std::optional<std::vector<std::uint8_t>> Read(std::size_t n, std::chrono::milliseconds wait = kWait) {
+    std::vector<std::uint8_t> out(n);
+    std::size_t done = 0;
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (done < n) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      pollfd p{m_socket, POLLIN, 0};
+      if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return std::nullopt;
+      const long r = net::RecvSome(m_socket, out.data() + done, n - done);
+      if (r <= 0) return std::nullopt;
+      done += static_cast<std::size_t>(r);
+    }
+    return out;
+  }
+  std::optional<FrameHeader> ReadHeader(std::chrono::milliseconds wait = kWait) {
+    auto bytes = Read(kHeaderSize, wait);
+    if (!bytes) return std::nullopt;
+    return DecodeHeader(bytes->data());
+  }
+
+  // True when the device closed the connection within the wait (any bytes
+  // still arriving before the end are skipped).
+  bool ClosedByPeer(std::chrono::milliseconds wait = kWait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    std::uint8_t sink[4096];
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      pollfd p{m_socket, POLLIN, 0};
+      if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+      if (net::RecvSome(m_socket, sink, sizeof sink) <= 0) return true;
+    }
+  }
+
+ private:
+  net::Socket m_socket = net::kInvalidSocket;
+  bool m_connected = false;
+};
+
+// Polls a condition for up to `wait`.
+template <typename F>
+bool Eventually(F condition, std::chrono::milliseconds wait = kWait) {
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(5ms);
+  }
+  return true;
+}
 
 class DeviceFixture : public ::testing::Test {
  protected:
