@@ -216,6 +216,9 @@ int CMySocket::SendAll(net::Socket socket, const std::uint8_t* bytes, std::size_
 bool CMySocket::SendRequest(std::uint8_t code, std::int32_t value, const std::uint8_t* body, std::size_t length,
                             BodyEncoding encoding) {
   if (!m_bConnected.load()) return false;
+  // Refused before anything is sent: a header without its body would leave
+  // the device reading the next frame as the rest of this one.
+  if (encoding == BodyEncoding::kScrambled && length > kViewIdStoreBytes) return false;
   bool ok;
   {
     std::lock_guard send(m_sendMutex);
@@ -226,7 +229,6 @@ bool CMySocket::SendRequest(std::uint8_t code, std::int32_t value, const std::ui
     if (ok && length > 0) {
       if (encoding == BodyEncoding::kScrambled) {
         // Every scrambled body fits the send area (512 view-ID records is the largest).
-        if (length > kViewIdStoreBytes) return false;
         ScrambleBytes(body, m_pSendArea.get(), length);
         ok = SendAll(s, m_pSendArea.get(), length) == 1;
       } else {
