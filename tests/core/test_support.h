@@ -133,12 +133,13 @@ class LoopbackPeer {
   int ListenSocket() const { return m_listen; }
 
   // Accepts the client's connection (after the client's Connect returned).
-  bool Accept() {
+  // A peer that does not read lets the client's sends fill the socket buffers.
+  bool Accept(bool read = true) {
     m_client = ::accept(m_listen, nullptr, nullptr);
     if (m_client < 0) return false;
     const int one = 1;
     ::setsockopt(m_client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    m_reader = std::thread([this] { ReadLoop(); });
+    if (read) m_reader = std::thread([this] { ReadLoop(); });
     return true;
   }
 
