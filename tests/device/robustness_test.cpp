@@ -1,0 +1,155 @@
+// Bad input from a peer: the device survives and its state stays as it was.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tests/device/device_fixture.h"
+
+namespace kolmara::device::testing {
+namespace {
+
+class Robustness : public DeviceFixture {
+ protected:
+  void SetUp() override {
+    DeviceFixture::SetUp();
+    DeviceState s = m_device->State();
+    s.viewIdCount = 2;
+    s.viewIdTable.assign(kViewIdStoreBytes, 0x11);
+    s.wolCount = 4;
+    s.wolTable.assign(kWolTableSize, 0x22);
+    m_device->SetState(s);
+    m_before = m_device->State();
+  }
+
+  void ExpectStateUnchanged() {
+    const DeviceState now = m_device->State();
+    EXPECT_EQ(now.adminId, m_before.adminId);
+    EXPECT_EQ(now.adminPassword, m_before.adminPassword);
+    EXPECT_EQ(now.viewIdCount, m_before.viewIdCount);
+    EXPECT_TRUE(now.viewIdTable == m_before.viewIdTable);
+    EXPECT_EQ(now.wolCount, m_before.wolCount);
+    EXPECT_TRUE(now.wolTable == m_before.wolTable);
+    EXPECT_EQ(now.network.bytes, m_before.network.bytes);
+    EXPECT_EQ(now.ntpServer, m_before.ntpServer);
+  }
+
+  // The device still serves a fresh client.
+  void ExpectStillServing() {
+    RawClient c(m_device->Port());
+    ASSERT_TRUE(c.connected());
+    EXPECT_TRUE(c.Login());
+  }
+
+  DeviceState m_before;
+};
+
+TEST_F(Robustness, UnknownCodesAreConsumedAsBareHeaders) {
+  RawClient c(m_device->Port());
+  ASSERT_TRUE(c.Login());
+  for (std::uint8_t code : {0, 14, 25, 42, 255}) ASSERT_TRUE(c.SendHeader(code, 368));
+  ASSERT_TRUE(c.SendHeader(24, 0));
+  const auto h = c.ReadHeader();
+  ASSERT_TRUE(h.has_value());
+  EXPECT_EQ(h->code, 24);  // nothing was answered before it, nothing read as a body
+  ExpectStateUnchanged();
+}
+
+TEST_F(Robustness, UnknownCodeBeforeLoginClosesTheConnection) {
+  RawClient c(m_device->Port());
+  ASSERT_TRUE(c.SendHeader(42, 0));
+  EXPECT_TRUE(c.ClosedByPeer());
+  ExpectStillServing();
+}
+
+TEST_F(Robustness, TextsWithoutNulAreReadWithinTheirFieldAndRefused) {
+  RawClient c(m_device->Port());
+  // Login body whose ID field holds "admin" followed by 35 more bytes, no NUL.
+  std::vector<std::uint8_t> body(kTextBodySize, 'x');
+  std::memcpy(&body[4], "admin", 5);
+  std::memcpy(&body[44], "admin", 6);
+  ASSERT_TRUE(c.SendHeader(1, 124));
+  ASSERT_TRUE(c.SendScrambled(body));
+  auto h = c.ReadHeader();
+  ASSERT_TRUE(h.has_value());
+  EXPECT_EQ(h->value, 0);
+
+  ASSERT_TRUE(c.Login());
+  for (std::uint8_t code : {3, 26}) {  // administrator change, NTP server
+    ASSERT_TRUE(c.SendHeader(code, 124));
+    ASSERT_TRUE(c.SendScrambled(std::vector<std::uint8_t>(kTextBodySize, 'y')));
+    h = c.ReadHeader();
+    ASSERT_TRUE(h.has_value());
+    EXPECT_EQ(h->code, code);
+    EXPECT_EQ(h->value, 0) << int(code);
+  }
+  ExpectStateUnchanged();
+}
+
+TEST_F(Robustness, RawUploadWithABadLengthClosesThatConnection) {
+  const std::int32_t tooLong = static_cast<std::int32_t>(kMaxRawUpload + 1);
+  for (std::uint8_t code : {20, 41}) {
+    for (std::int32_t length : {-1, INT32_MIN, tooLong, INT32_MAX}) {
+      RawClient c(m_device->Port());
+      ASSERT_TRUE(c.Login());
+      ASSERT_TRUE(c.SendHeader(code, length));
+      EXPECT_TRUE(c.ClosedByPeer()) << int(code) << " " << length;
+    }
+  }
+  EXPECT_EQ(m_device->UploadedBytes(), 0u);
+  ExpectStillServing();
+}
+
+TEST_F(Robustness, ViewIdCountBeyondTheStoreClosesTheConnection) {
+  RawClient c(m_device->Port());
+  ASSERT_TRUE(c.Login());
+  ASSERT_TRUE(c.SendHeader(5, 513));
+  EXPECT_TRUE(c.ClosedByPeer());
+  ExpectStateUnchanged();
+}
+
+// Each request starts its body and the client goes away in the middle of it.
+TEST_F(Robustness, DisconnectMidBodyLeavesTheStateUnchanged) {
+  struct Case {
+    std::uint8_t code;
+    std::int32_t value;
+    std::size_t sent;  // body bytes sent before going away
+  };
+  const Case cases[] = {
+      {1, 124, 60},           // login
+      {3, 124, 123},          // administrator change, one byte short
+      {5, 3, 20000},          // view-ID table
+      {5, 300, 300 * 388 - 1},
+      {7, 9, 12523},          // Wake-on-LAN table
+      {9, 0, 200},            // network settings
+      {12, 124, 367},         // DDNS registration
+      {26, 124, 10},          // NTP server
+      {41, 4096, 4095},       // firmware image
+  };
+  for (const Case& k : cases) {
+    {
+      RawClient c(m_device->Port());
+      ASSERT_TRUE(c.Login());
+      ASSERT_TRUE(c.SendHeader(k.code, k.value));
+      ASSERT_TRUE(c.SendBytes(std::vector<std::uint8_t>(k.sent, 0x5A)));
+    }
+    EXPECT_TRUE(Eventually([&] { return m_device->ClientCount() == 0; })) << int(k.code);
+    ExpectStateUnchanged();
+  }
+  EXPECT_EQ(m_device->UploadedBytes(), 0u);
+  ExpectStillServing();
+}
+
+TEST_F(Robustness, StopEndsClientsThatAreMidRequest) {
+  RawClient reading(m_device->Port());
+  ASSERT_TRUE(reading.Login());
+  ASSERT_TRUE(reading.SendHeader(20, 1000000));  // the device now waits for a megabyte
+  RawClient idle(m_device->Port());
+  ASSERT_TRUE(Eventually([&] { return m_device->ClientCount() == 2; }));
+  m_device->Stop();
+  EXPECT_TRUE(reading.ClosedByPeer());
+  EXPECT_TRUE(idle.ClosedByPeer());
+  EXPECT_EQ(m_device->ClientCount(), 0u);
+}
+
+}  // namespace
+}  // namespace kolmara::device::testing
