@@ -32,7 +32,7 @@ class EchoOff {
     m_active = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
   }
   ~EchoOff() {
-    if (m_active) tcsetattr(STDIN_FILENO, TCSAFLUSH, &m_saved);
+    if (m_active) tcsetattr(STDIN_FILENO, TCSANOW, &m_saved);
   }
   EchoOff(const EchoOff&) = delete;
   EchoOff& operator=(const EchoOff&) = delete;
@@ -54,10 +54,11 @@ bool ConsoleTerminal::IsInteractive() {
 }
 
 std::optional<std::string> ConsoleTerminal::ReadHidden(const std::string& prompt) {
-  std::cerr << prompt << std::flush;
   std::string line;
   bool got;
   {
+    // Echo goes off before the prompt appears, so nothing typed in answer
+    // to it can ever be echoed.
 #ifndef _WIN32
     EchoOff quiet;
 #else
@@ -66,6 +67,7 @@ std::optional<std::string> ConsoleTerminal::ReadHidden(const std::string& prompt
     GetConsoleMode(in, &mode);
     SetConsoleMode(in, mode & ~ENABLE_ECHO_INPUT);
 #endif
+    std::cerr << prompt << std::flush;
     got = static_cast<bool>(std::getline(std::cin, line));
 #ifdef _WIN32
     SetConsoleMode(in, mode);
