@@ -1,0 +1,235 @@
+#include "app/kolmara_setting_dlg.h"
+
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include "app/about_dlg.h"
+#include "app/app_icon.h"
+#include "connection/global_data.h"
+#include "connection/my_socket.h"
+#include "connection/records.h"
+#include "pages/account_page.h"
+#include "pages/centerid_page.h"
+#include "pages/firmware_page.h"
+#include "pages/network_page.h"
+#include "pages/productinfo_logic.h"
+#include "pages/productinfo_page.h"
+#include "pages/prompt.h"
+#include "pages/reply_messages_logic.h"
+#include "pages/update_page.h"
+#include "pages/web_page.h"
+#include "pages/wol_page.h"
+
+namespace kolmara {
+namespace {
+
+const char* const kTabCaptions[kTabCount] = {
+    "Product Summary",   "Change ID/Password",     "View ID Management",    "Wake On Lan",
+    "Network/DDNS Setting", "Kolmara Online Update", "Web Page Upload", "Kolmara Offline Update",
+};
+
+// The window's size in dialog units, turned into pixels of its font the way
+// dialog templates are: a unit is a quarter of the average character width
+// across and an eighth of the character height down.
+QRect FromDialogUnits(const QFontMetrics& fm, int x, int y, int width, int height) {
+  const int bx = fm.averageCharWidth(), by = fm.height();
+  return QRect(x * bx / 4, y * by / 8, width * bx / 4, height * by / 8);
+}
+
+}  // namespace
+
+CKolmaraSettingDlg::CKolmaraSettingDlg(CGlobalData& store, IPrompt& prompt, QWidget* parent)
+    : QDialog(parent), m_store(store), m_prompt(prompt) {
+  setObjectName(QStringLiteral("mainWindow"));
+  setWindowTitle(QString::fromUtf8(kProgramName));
+  setWindowIcon(ProgramIcon());
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                 Qt::WindowCloseButtonHint);
+
+  m_pTabs = new QTabWidget(this);
+  m_pTabs->setObjectName(QStringLiteral("tabControl"));
+
+  // The window system owns the system menu here, so About sits in the
+  // corner of the tab strip, under the menu item's caption.
+  m_pAbout = new QToolButton(m_pTabs);
+  m_pAbout->setObjectName(QStringLiteral("aboutButton"));
+  m_pAbout->setText(QString::fromUtf8("KolmaraSetting 정보(&A)..."));
+  m_pAbout->setAutoRaise(true);
+  m_pTabs->setCornerWidget(m_pAbout, Qt::TopRightCorner);
+  connect(m_pAbout, &QToolButton::clicked, this, &CKolmaraSettingDlg::ShowAbout);
+
+  CreatePages();
+  PlaceTabControl();
+  // Only the tab strip is a direct child; the pages live inside it and are
+  // never recorded.
+  m_resizer.RecordChildren(this);
+
+  if (store.m_pConnection) {
+    store.m_pConnection->SetNotifyWindow(&m_target);
+    if (store.m_pConnection->IsConnected()) store.m_pConnection->RequestDeviceInfo();
+  }
+}
+
+CKolmaraSettingDlg::~CKolmaraSettingDlg() {
+  // Replace the target first: the disconnect posts a last notification.
+  if (CMySocket* connection = m_store.m_pConnection.get()) {
+    connection->SetNotifyWindow(nullptr);
+    if (connection->IsConnected()) connection->Disconnect();
+  }
+}
+
+void CKolmaraSettingDlg::CreatePages() {
+  m_pProductPage = new CProductinfoPage(m_store, m_prompt);
+  m_pAccountPage = new CAccountPage(m_store, m_prompt);
+  m_pCenteridPage = new CCenteridPage(m_store, m_prompt);
+  m_pWolPage = new CWolPage(m_store, m_prompt);
+  m_pNetworkPage = new CNetworkPage(m_store, m_prompt);
+  m_pUpdatePage = new CUpdatePage(m_store, m_prompt);
+  m_pWebPage = new CWebPage(m_store, m_prompt);
+  m_pFirmwarePage = new CFirmwarePage(m_store, m_prompt);
+  CSettingPage* pages[kTabCount] = {m_pProductPage, m_pAccountPage, m_pCenteridPage, m_pWolPage,
+                                    m_pNetworkPage, m_pUpdatePage,  m_pWebPage,      m_pFirmwarePage};
+  const char* const names[kTabCount] = {"CProductinfoPage", "CAccountPage", "CCenteridPage", "CWolPage",
+                                        "CNetworkPage",     "CUpdatePage",  "CWebPage",      "CFirmwarePage"};
+  for (int i = 0; i < kTabCount; ++i) {
+    m_pages[i] = pages[i];
+    pages[i]->setObjectName(QString::fromLatin1(names[i]));
+    m_pTabs->addTab(pages[i], QString::fromLatin1(kTabCaptions[i]));
+  }
+  m_pTabs->setCurrentIndex(0);
+  // Connected only now, so building the strip sends no request.
+  connect(m_pTabs, &QTabWidget::currentChanged, this, &CKolmaraSettingDlg::OnTabSelChange);
+}
+
+void CKolmaraSettingDlg::PlaceTabControl() {
+  const QFontMetrics fm(font());
+  QRect window = FromDialogUnits(fm, 0, 0, 612, 358);
+  QRect tabs = FromDialogUnits(fm, 4, 6, 605, 344);
+  // Every caption must be readable without scrolling the strip: widen both
+  // when the font's captions and the About button need more room.
+  const int needed = m_pTabs->tabBar()->sizeHint().width() + m_pAbout->sizeHint().width() + 16;
+  if (needed > tabs.width()) {
+    window.setWidth(window.width() + needed - tabs.width());
+    tabs.setWidth(needed);
+  }
+  resize(window.size());
+  m_pTabs->setGeometry(tabs);
+}
+
+CSettingPage* CKolmaraSettingDlg::Page(int index) const {
+  return index >= 0 && index < kTabCount ? m_pages[index] : nullptr;
+}
+
+void CKolmaraSettingDlg::OnTabSelChange(int index) {
+  CMySocket* connection = m_store.m_pConnection.get();
+  if (connection && connection->IsConnected()) {
+    switch (index) {
+      case 0: connection->RequestDeviceInfo(); break;
+      case 2: connection->RequestViewIdList(); break;
+      case 3: connection->RequestWolTable(); break;
+      case 4: connection->RequestNetworkSettings(); break;
+      default: break;
+    }
+  }
+  if (index == 7) m_pFirmwarePage->OnTabShown();
+  setFocus(Qt::OtherFocusReason);
+}
+
+void CKolmaraSettingDlg::customEvent(QEvent* event) {
+  if (event->type() == static_cast<QEvent::Type>(kReplyEventType)) {
+    OnReplyNotification(static_cast<ReplyEvent*>(event)->notification());
+    return;
+  }
+  QDialog::customEvent(event);
+}
+
+void CKolmaraSettingDlg::OnReplyNotification(const Notification& n) {
+  CMySocket* connection = m_store.m_pConnection.get();
+  const bool connected = connection && connection->IsConnected();
+  ApplyReplyToStore(n.code, n.value, m_store);
+  switch (n.code) {
+    case 1:
+      if (n.value >= 101 && n.value <= 249 && connected) connection->RequestDeviceInfo();
+      break;
+    case 2:
+      if (n.block) {
+        const DeviceInfoBlock block = DeviceInfoBlock::FromBytes(n.block->data());
+        ApplyDeviceInfoToStore(block, m_store);
+        m_pProductPage->UpdateInfo(block);
+      }
+      break;
+    case 4: m_pCenteridPage->ReloadList(); break;
+    case 6: m_pWolPage->RefreshFromStore(); break;
+    case 8:
+      if (n.block) m_pNetworkPage->LoadNetworkSettings(NetworkSettingsBlock::FromBytes(n.block->data()));
+      break;
+    case 12: ShowUpdateProgress(n.value); break;
+    case 15:
+      if (n.value >= 1 && n.value <= 99) m_pCenteridPage->SetCapacityText(ViewIdCapacityLabel(n.value));
+      break;
+    case 18:
+      if (n.value == 0) {
+        for (int i = 0; i < 4; ++i)
+          m_pUpdatePage->SetStatusText(kUpdateStatusControlIds[i], QString::fromLatin1(kUpdateFinishedText));
+        m_pUpdatePage->SetStatusText(kUpdateStatusControlIds[4], QString::fromLatin1(kUpdateFirmwareFinishedText));
+        m_pUpdatePage->EnableStartButton();
+      }
+      break;
+    default: break;
+  }
+  const ReplyOutcome outcome = DescribeReply(n.code, n.value);
+  if (!outcome.message.isEmpty()) m_prompt.Message(this, outcome.message);
+  if (outcome.endsWindow) RequestEnd();
+}
+
+void CKolmaraSettingDlg::ShowUpdateProgress(std::int32_t value) {
+  const UpdateProgressRow* row = FindUpdateProgress(value);
+  if (!row) return;
+  for (int i = 0; i < kUpdateStatusFields; ++i)
+    if (row->fields[i]) m_pUpdatePage->SetStatusText(kUpdateStatusControlIds[i], QString::fromUtf8(row->fields[i]));
+  if (row->enableStartButton) m_pUpdatePage->EnableStartButton();
+  CMySocket* connection = m_store.m_pConnection.get();
+  if (row->sendFirmwareUpdate && connection && connection->IsConnected()) connection->StartFirmwareUpdate();
+}
+
+void CKolmaraSettingDlg::RequestEnd() {
+  // A box opened earlier (by a page, or by this dispatch one level up) is
+  // still running its own loop: end only once the last of them is closed.
+  QPointer<CKolmaraSettingDlg> self(this);
+  m_prompt.WhenNoBoxOpen([self] {
+    if (!self || self->m_bEnded) return;
+    self->m_bEnded = true;
+    self->done(QDialog::Accepted);
+  });
+}
+
+void CKolmaraSettingDlg::ShowAbout() {
+  CAboutDlg about(this);
+  about.exec();
+}
+
+void CKolmaraSettingDlg::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  const SizeKind kind = isMinimized() ? SizeKind::kMinimised
+                        : isMaximized() ? SizeKind::kMaximised
+                                        : SizeKind::kRestored;
+  m_resizer.OnOwnerSize(kind, width(), height());
+}
+
+void CKolmaraSettingDlg::keyPressEvent(QKeyEvent* event) {
+  // Outside the pages Enter ends the window as Escape does (inside a page
+  // both are swallowed by the page's key filter).
+  if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+      accept();
+      return;
+    }
+  }
+  QDialog::keyPressEvent(event);
+}
+
+}  // namespace kolmara
