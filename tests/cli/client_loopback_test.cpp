@@ -40,7 +40,7 @@ void PutText(std::vector<std::uint8_t>& bytes, std::size_t offset, const std::st
 }
 
 std::string WriteTempFile(const std::string& name, const std::string& contents) {
-  const std::string path = ::testing::TempDir() + name;
+  const std::string path = ::testing::TempDir() + std::to_string(::getpid()) + "-" + name;
   std::ofstream(path, std::ios::binary) << contents;
   return path;
 }

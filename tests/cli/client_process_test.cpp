@@ -152,9 +152,9 @@ TEST_F(ProgramOnDevice, PromptReadsThePasswordWithoutEcho) {
 // Every way the client can end, with the password in each of its sources:
 // it never shows up in stdout or stderr.
 TEST_F(ProgramOnDevice, PasswordNeverAppearsInOutput) {
-  const std::string file = ::testing::TempDir() + "cli-pw.txt";
+  const std::string file = ::testing::TempDir() + std::to_string(::getpid()) + "-cli-pw.txt";
   std::ofstream(file) << kPassword << "\n";
-  const std::string wrongFile = ::testing::TempDir() + "cli-wrong-pw.txt";
+  const std::string wrongFile = ::testing::TempDir() + std::to_string(::getpid()) + "-cli-wrong-pw.txt";
   std::ofstream(wrongFile) << kPassword << "-wrong\n";
   struct Case {
     std::vector<std::string> args;

@@ -10,7 +10,7 @@ namespace kolmara::cli::test {
 namespace {
 
 std::string File(const std::string& name, const std::string& contents) {
-  const std::string path = ::testing::TempDir() + name;
+  const std::string path = ::testing::TempDir() + std::to_string(::getpid()) + "-" + name;
   std::ofstream(path, std::ios::binary) << contents;
   return path;
 }
