@@ -1,6 +1,8 @@
 // Bad input from a peer: the device survives and its state stays as it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "tests/device/device_fixture.h"
@@ -149,6 +151,53 @@ TEST_F(Robustness, StopEndsClientsThatAreMidRequest) {
   EXPECT_TRUE(reading.ClosedByPeer());
   EXPECT_TRUE(idle.ClosedByPeer());
   EXPECT_EQ(m_device->ClientCount(), 0u);
+}
+
+TEST_F(Robustness, StopDoesNotWaitForPendingUpdateStages) {
+  SimConfig c;
+  c.updateStepMs = 60000;
+  StartDevice(c);
+  ASSERT_EQ(Login(), 110);
+  ASSERT_TRUE(Socket().StartOnlineUpdate());
+  EXPECT_EQ(Expect(12).value, 0);
+  const auto start = std::chrono::steady_clock::now();
+  m_device->Stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+  EXPECT_TRUE(m_queue.WaitFor(kNotifyConnectionEnded, kWait).has_value());
+}
+
+// Writers and readers at once: a table read back is always one that some
+// client wrote whole, never a mixture of two.
+TEST_F(Robustness, ConcurrentWritersNeverProduceAMixedTable) {
+  constexpr int kClients = 4, kRounds = 15;
+  std::vector<std::thread> threads;
+  std::atomic<int> torn{0}, failures{0};
+  for (int id = 0; id < kClients; ++id) {
+    threads.emplace_back([&, id] {
+      CGlobalData store;
+      NotificationQueue queue;
+      CMySocket socket(&store);
+      if (socket.Connect(&queue, "127.0.0.1", m_device->Port(), 5000ms) != 1 || !socket.SendLogin("admin", "admin") ||
+          !queue.WaitFor(1, kWait)) {
+        ++failures;
+        return;
+      }
+      for (int round = 0; round < kRounds; ++round) {
+        store.m_WolTable.fill(static_cast<std::uint8_t>(id + 1));
+        store.m_nWolCount = id + 1;
+        if (!socket.SendWolTable() || !queue.WaitFor(7, kWait)) ++failures;
+        if (!socket.RequestWolTable() || !queue.WaitFor(6, kWait)) ++failures;
+        const std::uint8_t first = store.m_WolTable[0];
+        const bool whole = std::all_of(store.m_WolTable.begin(), store.m_WolTable.end(),
+                                       [&](std::uint8_t b) { return b == first; });
+        if (!whole || store.m_nWolCount != first) ++torn;
+      }
+      socket.Disconnect();
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(torn.load(), 0);
 }
 
 }  // namespace
