@@ -37,7 +37,6 @@ CAccountPage::CAccountPage(CGlobalData& store, IPrompt& prompt, QWidget* parent)
 
   m_pChange = new QPushButton(QString::fromUtf8("변  경"), group);
   m_pChange->setObjectName(QStringLiteral("changeButton"));
-  m_pChange->setAutoDefault(false);
   m_pChange->setMinimumWidth(110);
   auto* buttonRow = new QHBoxLayout;
   buttonRow->addStretch(1);
