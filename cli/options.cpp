@@ -249,6 +249,7 @@ std::string HelpText(Command command) {
              "The new password comes from --new-password-file (first line; an optional\n"
              "second line is the confirmation), else from KOLMARA_NEW_PASSWORD, else from\n"
              "a prompt asked twice.\n"
+             "JSON keys: message, value (the device's answer).\n"
              "\n" + common + "\n" + exits +
              "\nExample:\n"
              "  KOLMARA_PASSWORD=old KOLMARA_NEW_PASSWORD=new \\\n"
@@ -258,6 +259,7 @@ std::string HelpText(Command command) {
              "\n"
              "Sets the device's NTP server (at most 39 bytes). An empty SERVER (\"\") is\n"
              "sent as an empty name, as the Network/DDNS page does.\n"
+             "JSON keys: message, value (the device's answer).\n"
              "\n" + common + "\n" + exits +
              "\nExample:\n"
              "  kolmarasetting-cli --host 10.0.0.5 --id admin ntp set pool.ntp.org\n";

@@ -1,6 +1,8 @@
 #include "cli/secrets.h"
 
+#include <csignal>
 #include <cstdio>
+#include <iterator>
 #include <fstream>
 #include <iostream>
 
@@ -20,25 +22,46 @@ void StripLineEnd(std::string& line) {
 }
 
 #ifndef _WIN32
-// Restores the terminal's mode on every way out, so an interrupted prompt
-// never leaves the administrator's terminal without echo.
+// The mode to put back if a signal ends the process while echo is off;
+// written before the handlers go in, read only by them.
+termios g_savedMode{};
+volatile sig_atomic_t g_echoIsOff = 0;
+
+void RestoreAndReraise(int signal) {
+  if (g_echoIsOff) tcsetattr(STDIN_FILENO, TCSANOW, &g_savedMode);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+// Restores the terminal's mode on every way out, Ctrl-C included, so an
+// interrupted prompt never leaves the administrator's terminal without echo.
 class EchoOff {
  public:
   EchoOff() {
     if (tcgetattr(STDIN_FILENO, &m_saved) != 0) return;
+    g_savedMode = m_saved;
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) m_previous[i] = std::signal(kSignals[i], RestoreAndReraise);
+    m_installed = true;
     termios quiet = m_saved;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     quiet.c_lflag |= ECHONL;
+    g_echoIsOff = 1;
     m_active = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
   }
   ~EchoOff() {
     if (m_active) tcsetattr(STDIN_FILENO, TCSANOW, &m_saved);
+    g_echoIsOff = 0;
+    if (m_installed)
+      for (std::size_t i = 0; i < std::size(kSignals); ++i) std::signal(kSignals[i], m_previous[i]);
   }
   EchoOff(const EchoOff&) = delete;
   EchoOff& operator=(const EchoOff&) = delete;
 
  private:
+  static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
   termios m_saved{};
+  void (*m_previous[std::size(kSignals)])(int) = {};
+  bool m_installed = false;
   bool m_active = false;
 };
 #endif

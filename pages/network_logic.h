@@ -16,7 +16,7 @@ inline constexpr std::uint16_t kConfigPort = 9502;
 // Room of the NTP server's field in the text body and in the block, NUL excluded.
 inline constexpr int kMaxNtpServerBytes = 39;
 
-inline constexpr char kMsgNtpServerTooLong[] = "NTP Server 주소가 너무 깁니다. 39바이트 이내로 입력하세요.";
+inline constexpr char kMsgNtpServerTooLong[] = "NTP Server 주소가 너무 깁니다. 39바이트(한글 19자) 이내로 입력하세요.";
 
 struct NetworkView {
   QString ddnsName;

@@ -255,7 +255,7 @@ TEST_F(ClientOnDevice, NtpSetFollowsThePageRule) {
 
   const RunResult tooLong = Run({"ntp", "set", std::string(40, 'n')});
   EXPECT_EQ(tooLong.rc, kExitRefused);
-  EXPECT_EQ(tooLong.err, "NTP Server 주소가 너무 깁니다. 39바이트 이내로 입력하세요.\n");
+  EXPECT_EQ(tooLong.err, "NTP Server 주소가 너무 깁니다. 39바이트(한글 19자) 이내로 입력하세요.\n");
   EXPECT_EQ(m_device->State().ntpServer, "");
 }
 

@@ -4,6 +4,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -147,6 +148,37 @@ TEST_F(ProgramOnDevice, PromptReadsThePasswordWithoutEcho) {
   EXPECT_EQ(Reap(pid), kExitOk) << seen;
   EXPECT_NE(seen.find("Firmware Version"), std::string::npos) << seen;
   EXPECT_EQ(seen.find(kPassword), std::string::npos) << "the password was echoed: " << seen;
+}
+
+TEST_F(ProgramOnDevice, InterruptedPromptGivesTheTerminalItsEchoBack) {
+  std::vector<std::string> args{KOLMARA_CLI_PATH, "--host", Host(), "--id", "admin", "info"};
+  std::vector<std::string> envText = ChildEnv({});
+  auto argv = Argv(args);
+  auto envp = Argv(envText);
+  int master = -1;
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
+  }
+  std::string seen;
+  ReadAll(master, seen, 10s, "Password: ");
+  ASSERT_NE(seen.find("Password: "), std::string::npos) << seen;
+  termios during{};
+  ASSERT_EQ(::tcgetattr(master, &during), 0);
+  EXPECT_EQ(during.c_lflag & ECHO, 0u) << "echo is off while the prompt waits";
+  const char interrupt = static_cast<char>(during.c_cc[VINTR]);  // Ctrl-C
+  ASSERT_EQ(::write(master, &interrupt, 1), 1);
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (::waitpid(pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(10ms);
+  termios after{};
+  ASSERT_EQ(::tcgetattr(master, &after), 0);
+  ::close(master);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+  EXPECT_NE(after.c_lflag & ECHO, 0u) << "echo restored";
 }
 
 // Every way the client can end, with the password in each of its sources:
