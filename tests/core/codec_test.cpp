@@ -88,7 +88,10 @@ TEST(Scrambler, FoldedUnscrambleEqualsReference) {
     EXPECT_EQ(inPlace, expected);
   };
   for (std::size_t length = 0; length <= 64; ++length) check(length, static_cast<std::uint32_t>(100 + length));
+  // Around the boundaries of the 256-byte chunks the folded loop works in.
+  for (std::size_t length : {252u, 255u, 256u, 257u, 259u, 260u, 511u, 513u, 1027u}) check(length, 7000);
   check(198656, 4242);
+  check(198656 + 3, 4243);
 }
 
 TEST(FrameHeader, ByteZeroIsScrambledToo) {
