@@ -47,7 +47,7 @@ std::string SecondsText(std::chrono::milliseconds t) {
 }
 
 // One connection and its store for the length of a command. The queue is
-// declared first so that it outlives the connection that posts into it.
+// declared before the store so that it outlives the connection posting into it.
 class Session {
  public:
   Session(ClientIo& io, std::chrono::milliseconds timeout)
@@ -79,7 +79,7 @@ class Session {
     if (HasAsciiLetter(host) && static_cast<std::size_t>(hostAnsi.size()) <= CMySocket::kMaxHostBytes) {
       const ResolveResult resolved = ResolveWithin(hostAnsi.toStdString(), m_timeout);
       if (resolved.status != ResolveStatus::kOk) {
-        Refuse(QString::fromUtf8(kMsgCannotConnect));
+        Show(QString::fromUtf8(kMsgCannotConnect));
         if (resolved.status == ResolveStatus::kTimedOut)
           Note("the name was not resolved within " + SecondsText(m_timeout) + " s");
         return kExitConnection;
@@ -89,7 +89,7 @@ class Session {
     const auto left = std::max(std::chrono::milliseconds(1), std::chrono::duration_cast<std::chrono::milliseconds>(
                                                                  deadline - std::chrono::steady_clock::now()));
     if (!Connection().Connect(&m_queue, host, address.port, left)) {
-      Refuse(QString::fromUtf8(kMsgCannotConnect));
+      Show(QString::fromUtf8(kMsgCannotConnect));
       if (Connection().LastConnectError() == ConnectError::kTimeout)
         Note("no connection within " + SecondsText(m_timeout) + " s");
       return kExitConnection;
@@ -101,7 +101,7 @@ class Session {
     if (const int rc = Await(kNotifyLogin, reply); rc != kExitOk) return rc;
     ApplyReplyToStore(kNotifyLogin, reply.value, *m_store);
     if (!LoginCapacity(reply.value)) {
-      Refuse(QString::fromUtf8(kMsgLoginFailed));
+      Show(QString::fromUtf8(kMsgLoginFailed));
       return kExitLoginRefused;
     }
     return kExitOk;
@@ -130,7 +130,7 @@ class Session {
       if (n->code == kNotifyDeviceNotice) {
         ApplyReplyToStore(n->code, n->value, *m_store);
         const ReplyOutcome outcome = DescribeReply(n->code, n->value);
-        if (!outcome.message.isEmpty()) Refuse(outcome.message);
+        if (!outcome.message.isEmpty()) Show(outcome.message);
         // The device restarts its relay service: the window would end here.
         if (outcome.endsWindow) return kExitConnection;
       }
@@ -139,12 +139,12 @@ class Session {
 
   // A request that could not be sent has closed the connection.
   int Lost() {
-    Refuse(QString::fromUtf8(kMsgConnectionClosed));
+    Show(QString::fromUtf8(kMsgConnectionClosed));
     return kExitConnection;
   }
 
   // A message exactly as the window shows it.
-  void Refuse(const QString& message) { m_io.err << message.toStdString() << "\n"; }
+  void Show(const QString& message) { m_io.err << message.toStdString() << "\n"; }
   // The client's own remarks, marked as such.
   void Note(const std::string& text) { m_io.err << kProgramName << ": " << text << "\n"; }
 
