@@ -102,20 +102,40 @@ std::optional<std::string> ConsoleTerminal::ReadHidden(const std::string& prompt
   return line;
 }
 
+namespace {
+
+// A line of a password file, at most kMaxLineBytes long: a file named by
+// mistake (a device, a huge log) must not be read without end.
+constexpr std::size_t kMaxLineBytes = 4096;
+
+enum class LineStatus { kLine, kEnd, kError };
+
+LineStatus ReadBoundedLine(std::istream& in, std::string& line) {
+  line.clear();
+  char c;
+  while (in.get(c)) {
+    if (c == '\n') return LineStatus::kLine;
+    if (line.size() == kMaxLineBytes) return LineStatus::kError;
+    line.push_back(c);
+  }
+  if (in.bad()) return LineStatus::kError;
+  return line.empty() ? LineStatus::kEnd : LineStatus::kLine;
+}
+
+}  // namespace
+
 std::optional<std::string> ReadFirstLines(const std::string& path, int lines, std::string* second) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::string first;
-  std::getline(in, first);
-  if (in.bad()) return std::nullopt;
+  if (ReadBoundedLine(in, first) == LineStatus::kError) return std::nullopt;
   StripLineEnd(first);
   if (lines > 1 && second) {
     std::string next;
-    if (std::getline(in, next)) {
-      StripLineEnd(next);
-      *second = next;
-    } else {
-      *second = first;
+    switch (ReadBoundedLine(in, next)) {
+      case LineStatus::kError: return std::nullopt;
+      case LineStatus::kEnd: *second = first; break;
+      case LineStatus::kLine: StripLineEnd(next); *second = next; break;
     }
   }
   return first;

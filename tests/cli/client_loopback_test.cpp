@@ -415,6 +415,15 @@ TEST(ClientPassword, NoSourceIsAUsageErrorBeforeAnyConnection) {
   EXPECT_TRUE(notATerminal.prompts.empty());
 }
 
+TEST(ClientPassword, CredentialsBeyondTheLoginBodyAreRefusedBeforeConnecting) {
+  ScriptedPeer peer([](const ReceivedFrame&) { return std::vector<PeerReply>{}; });
+  const RunResult r = RunInProcess({"--host", peer.Host(), "--id", "admin", "info"},
+                                   {{"KOLMARA_PASSWORD", std::string(80, 'p')}});
+  EXPECT_EQ(r.rc, kExitRefused);
+  EXPECT_EQ(r.err, "비밀번호가 너무 깁니다. 79바이트(한글 39자) 이내로 입력하세요.\n");
+  EXPECT_TRUE(peer.Frames().empty());
+}
+
 TEST(ClientPassword, NewPasswordFromAPromptAskedTwice) {
   ScriptedPeer peer(ScriptedPeer::AcceptLoginThen([](const ReceivedFrame& f) {
     return std::vector<PeerReply>{{CMD_SET_ADMIN, 101, {}}};

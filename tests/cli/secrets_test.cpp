@@ -42,6 +42,8 @@ TEST(ReadLoginPassword, SourcesInOrder) {
       {"prompt closed", std::nullopt, {}, true, {}, false, "", 1},
       {"no terminal", std::nullopt, {}, false, {"typed"}, false, "", 0},
       {"unreadable file", std::string("/nonexistent/pw"), {{"KOLMARA_PASSWORD", "env"}}, true, {}, false, "", 0},
+      {"a folder is no password file", ::testing::TempDir(), {}, true, {}, false, "", 0},
+      {"a first line without end", std::string("/dev/zero"), {}, true, {}, false, "", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
