@@ -54,10 +54,11 @@ CKolmaraSettingDlg::CKolmaraSettingDlg(CGlobalData& store, IPrompt& prompt, QWid
   m_pTabs->setObjectName(QStringLiteral("tabControl"));
 
   // The window system owns the system menu here, so About sits in the
-  // corner of the tab strip, under the menu item's caption.
+  // corner of the tab strip; the menu item's full caption is its tooltip.
   m_pAbout = new QToolButton(m_pTabs);
   m_pAbout->setObjectName(QStringLiteral("aboutButton"));
-  m_pAbout->setText(QString::fromUtf8("KolmaraSetting 정보(&A)..."));
+  m_pAbout->setText(QString::fromUtf8("정보(&A)..."));
+  m_pAbout->setToolTip(QString::fromUtf8("KolmaraSetting 정보(&A)...").remove(QLatin1Char('&')));
   m_pAbout->setAutoRaise(true);
   m_pTabs->setCornerWidget(m_pAbout, Qt::TopRightCorner);
   connect(m_pAbout, &QToolButton::clicked, this, &CKolmaraSettingDlg::ShowAbout);
