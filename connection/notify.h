@@ -3,6 +3,7 @@
 // connection. The receive thread never touches a window; it hands one of
 // these to a target, which queues it for its own thread.
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -49,9 +50,15 @@ class NotificationQueue : public INotifyTarget {
   void Clear();
 
  private:
+  // Waits until `ready` (called with the lock held) holds or `timeout` has
+  // passed; watches the post counter for a moment before it sleeps.
+  template <class Ready>
+  bool WaitUntil(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds timeout, Ready ready);
+
   mutable std::mutex m_mutex;
   std::condition_variable m_cv;
   std::deque<Notification> m_items;
+  std::atomic<std::uint64_t> m_nPosted{0};  // bumped by every Post
 };
 
 }  // namespace kolmara
