@@ -61,6 +61,18 @@ TEST(NotificationQueue, WaitForKeepsWhatCameFirst) {
   EXPECT_EQ(q.Size(), 0u);
 }
 
+TEST(NotificationQueue, EmptyQueueWaitsTheWholeTimeout) {
+  NotificationQueue q;
+  for (const auto timeout : {0ms, 1ms, 30ms}) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(q.Next(timeout), std::nullopt);
+    EXPECT_EQ(q.WaitFor(4, timeout), std::nullopt);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 2 * timeout - 1ms) << timeout.count();
+    EXPECT_LT(took, 2 * timeout + 500ms) << timeout.count();
+  }
+}
+
 TEST(NotificationQueue, WaitForWakesOnAPostFromAnotherThread) {
   NotificationQueue q;
   std::thread poster([&] {
