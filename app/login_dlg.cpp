@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
-#include <chrono>
 
 #include "app/app_icon.h"
 #include "connection/device_address.h"
@@ -207,13 +206,9 @@ void CLoginDlg::OnUserReplyMsg(const Notification& n) {
 
 void CLoginDlg::AbandonWorker() {
   if (!m_worker.joinable()) return;
-  // A connect under way gives up at once instead of waiting for the system.
-  // Repeated until the worker has ended: an abort that lands before the
-  // worker enters Connect would otherwise be cleared by it.
-  while (!m_bWorkerDone.load()) {
-    if (m_store.m_pConnection) m_store.m_pConnection->AbortConnect();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  // A connect under way gives up at once instead of waiting for the system;
+  // one asked for before the worker reaches Connect still ends it.
+  if (!m_bWorkerDone.load() && m_store.m_pConnection) m_store.m_pConnection->AbortConnect();
   m_worker.join();
 }
 

@@ -107,7 +107,12 @@ int CMySocket::Connect(INotifyTarget* target, const QString& host, int port, std
   }
   // A connection the device ended leaves a finished thread and an open socket.
   JoinFinishedThread();
-  m_bAbortConnect = false;
+  // An abort asked for before this attempt began still counts; it is used
+  // up when the attempt ends, however it ends.
+  struct AbortUsedUp {
+    std::atomic<bool>& flag;
+    ~AbortUsedUp() { flag = false; }
+  } abortUsedUp{m_bAbortConnect};
   SetNotifyWindow(target);
   m_nPort = port;
   m_bStop = false;

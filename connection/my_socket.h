@@ -52,7 +52,8 @@ class CMySocket {
               std::chrono::milliseconds timeout = kNoTimeout);
   ConnectError LastConnectError() const { return m_lastConnectError.load(); }
   // Makes a Connect under way on another thread give up within a few
-  // milliseconds (a closed login window must not wait for the system).
+  // milliseconds (a closed login window must not wait for the system). Asked
+  // for while no Connect runs, it ends the next one at once.
   void AbortConnect();
 
   void Disconnect();

@@ -603,6 +603,20 @@ TEST_F(HangingConnect, AbortConnectMakesItReturnPromptly) {
   EXPECT_EQ(m_queue.Next(20ms), std::nullopt);
 }
 
+// A window closed just before its worker reaches Connect must not leave the
+// worker hanging; the abort is then used up and the next attempt runs.
+TEST_F(HangingConnect, AbortAskedForBeforeTheAttemptEndsItAndIsUsedUp) {
+  m_socket.AbortConnect();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(m_socket.Connect(&m_queue, QStringLiteral("127.0.0.1"), m_full.Port()), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+  EXPECT_EQ(m_socket.LastConnectError(), ConnectError::kAborted);
+
+  test::LoopbackPeer open;
+  EXPECT_EQ(m_socket.Connect(&m_queue, QStringLiteral("127.0.0.1"), open.Port()), 1);
+  EXPECT_TRUE(m_socket.IsConnected());
+}
+
 TEST_F(HangingConnect, TimeoutEndsTheAttempt) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(m_socket.Connect(&m_queue, QStringLiteral("127.0.0.1"), m_full.Port(), 200ms), 0);
