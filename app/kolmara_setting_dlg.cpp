@@ -222,13 +222,12 @@ void CKolmaraSettingDlg::resizeEvent(QResizeEvent* event) {
 }
 
 void CKolmaraSettingDlg::keyPressEvent(QKeyEvent* event) {
-  // Outside the pages Enter ends the window as Escape does (inside a page
-  // both are swallowed by the page's key filter).
-  if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-      accept();
-      return;
-    }
+  // A tab switch leaves the focus on the window itself, so an Enter meant
+  // for a page would otherwise end the program and drop every edit not yet
+  // applied. Enter does nothing here; Escape and the close box still end it.
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    event->accept();
+    return;
   }
   QDialog::keyPressEvent(event);
 }

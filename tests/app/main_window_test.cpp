@@ -1,6 +1,7 @@
 // The main window: the reply dispatch as a table, tab requests on a scripted
 // peer, the product summary and administrator pages, endings while boxes are
 // open, the page key filter, and a login against the substitute device.
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -403,8 +404,13 @@ class MainWindowTest : public QObject {
     QVERIFY(window.isVisible());
     QVERIFY(m_prompt->Messages().isEmpty());  // the button was never pressed
 
-    // Outside the pages the dialog keys still end the window.
-    window.setFocus();
+    // Right after a tab switch the focus is on the window: Enter there must
+    // not end it (and lose what the pages hold), Escape still does.
+    window.TabControl()->setCurrentIndex(0);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&window));
+    QTest::keyClick(&window, Qt::Key_Return);
+    QTest::keyClick(&window, Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(window.isVisible());
     QTest::keyClick(&window, Qt::Key_Escape);
     QVERIFY(!window.isVisible());
     QCOMPARE(window.result(), int(QDialog::Rejected));
