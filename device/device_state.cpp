@@ -30,6 +30,9 @@ std::vector<TakenDdnsName> DeviceState::DefaultTakenNames() {
 void NormaliseTables(DeviceState& state) {
   state.viewIdTable.resize(kViewIdStoreBytes, 0);
   state.wolTable.resize(kWolTableSize, 0);
+  // A reply carries count x 388 bytes of the table: more records than the
+  // table holds would be read from past its end.
+  state.viewIdCount = std::min(state.viewIdCount, static_cast<std::int32_t>(kViewIdStoreSlots));
 }
 
 DeviceInfoBlock BuildInfoBlock(const DeviceState& s) {

@@ -57,7 +57,8 @@ struct DeviceState {
   static std::vector<TakenDdnsName> DefaultTakenNames();
 };
 
-// Tables of the wrong size are brought to their size (cut or zero-padded).
+// Tables of the wrong size are brought to their size (cut or zero-padded),
+// and a view-ID count above the 512 records the table holds becomes 512.
 void NormaliseTables(DeviceState& state);
 
 // The 368-byte bodies the device answers with.

@@ -124,6 +124,22 @@ TEST_F(Sim, ViewIdCountOfZeroEmptiesTheTableWithoutABody) {
   EXPECT_GT(Expect(23).value, 0);
 }
 
+// A test (or a state) may name more records than the device holds: the
+// reply must still be a whole table of the 512 it has, never bytes from past it.
+TEST_F(Sim, ViewIdCountAboveTheTableIsKeptAtItsSize) {
+  DeviceState s = m_device->State();
+  s.viewIdCount = 600;
+  s.viewIdTable = Pattern(kViewIdStoreBytes, 13);
+  m_device->SetState(s);
+  EXPECT_EQ(m_device->State().viewIdCount, 512);
+  ASSERT_EQ(Login(), 110);
+  ASSERT_TRUE(Socket().RequestViewIdList());
+  EXPECT_EQ(Expect(4).value, 512);
+  EXPECT_EQ(0, std::memcmp(m_store.m_pViewIdTable.get(), s.viewIdTable.data(), kViewIdStoreBytes));
+  ASSERT_TRUE(Socket().RequestServerTime());  // the stream is still in step
+  EXPECT_GT(Expect(23).value, 0);
+}
+
 TEST_F(Sim, WakeOnLanTableRoundTripKeepsEveryByte) {
   DeviceState s = m_device->State();
   s.wolCount = 3;
