@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "connection/conversions.h"
 #include "device/sim_device.h"
 
 namespace {
@@ -32,6 +33,13 @@ bool ParseInt(const char* text, long lo, long hi, long& out) {
   return true;
 }
 
+// The command line arrives in UTF-8, but the tool sends its login texts in
+// the ANSI code page: compared as typed, a Korean ID could never log in.
+std::string ToAnsi(const char* utf8) {
+  const auto ansi = kolmara::Utf8ToAnsi(utf8);
+  return ansi ? ansi->toStdString() : std::string();
+}
+
 int Usage(const char* problem) {
   std::fprintf(stderr, "kolmara-qx-sim: %s\n%s", problem, kUsage);
   return 2;
@@ -57,11 +65,11 @@ int main(int argc, char** argv) {
       if (!ParseInt(value, 0, 65535, n)) return Usage("--port takes 0 to 65535");
       config.port = static_cast<std::uint16_t>(n);
     } else if (arg == "--admin-id") {
-      config.adminId = value;
+      config.adminId = ToAnsi(value);
     } else if (arg == "--admin-password") {
-      config.adminPassword = value;
+      config.adminPassword = ToAnsi(value);
     } else if (arg == "--platform") {
-      config.platform = value;
+      config.platform = ToAnsi(value);
     } else if (arg == "--viewid-capacity") {
       if (!ParseInt(value, 1, 100, n)) return Usage("--viewid-capacity takes 1 to 100");
       config.viewIdCapacity = static_cast<int>(n);
@@ -74,7 +82,8 @@ int main(int argc, char** argv) {
       return Usage(("unknown option " + arg).c_str());
     }
   }
-  // Texts the login body cannot carry would make a device nobody can log in to.
+  // Texts the login body cannot carry would make a device nobody can log in
+  // to; their room is counted in the code page.
   if (config.adminId.empty() || config.adminId.size() > 39) return Usage("--admin-id takes 1 to 39 bytes");
   if (config.adminPassword.empty() || config.adminPassword.size() > 79)
     return Usage("--admin-password takes 1 to 79 bytes");

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <vector>
 
+#include "connection/conversions.h"
 #include "tests/device/device_fixture.h"
 
 extern char** environ;
@@ -141,6 +142,25 @@ TEST_F(SimExecutable, AnnouncesItsPortServesALoginAndStopsCleanlyOnSigterm) {
   // The device's end closes the tool's connection.
   EXPECT_TRUE(queue.WaitFor(kNotifyConnectionEnded, kWait).has_value());
   EXPECT_EQ(sim.ReadRest(false), "");  // exactly one line on stdout
+}
+
+// The tool sends the ID and password in the ANSI code page, whatever the
+// terminal that started the device typed them in.
+TEST_F(SimExecutable, KoreanCredentialsFromTheCommandLineAcceptTheToolsLogin) {
+  const QString id = QString::fromUtf8("관리자"), password = QString::fromUtf8("비밀번호");
+  Child sim({"--port", "0", "--admin-id", id.toStdString(), "--admin-password", password.toStdString()});
+  const auto line = sim.ReadLine();
+  ASSERT_TRUE(line.has_value());
+  CGlobalData store;
+  NotificationQueue queue;
+  CMySocket socket(&store);
+  ASSERT_EQ(socket.Connect(&queue, "127.0.0.1", PortOf(*line), 5000ms), 1);
+  ASSERT_TRUE(socket.SendLogin(WideToAnsiBytes(id).toStdString(), WideToAnsiBytes(password).toStdString()));
+  const auto login = queue.WaitFor(1, kWait);
+  ASSERT_TRUE(login.has_value());
+  EXPECT_EQ(login->value, 110);
+  sim.Signal(SIGTERM);
+  EXPECT_EQ(sim.Wait(), 0);
 }
 
 TEST_F(SimExecutable, SigintStopsItToo) {
