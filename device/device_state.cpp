@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "connection/conversions.h"
@@ -192,7 +193,8 @@ class Reader {
     if (m_failed || !o.contains(key)) return;
     const QJsonValue v = o.value(key);
     const double d = v.toDouble();
-    if (!v.isDouble() || d != double(qint64(d)) || qint64(d) < lo || qint64(d) > hi) {
+    // Range first: converting a double beyond qint64 (1e300) is undefined.
+    if (!v.isDouble() || !(d >= double(lo) && d <= double(hi)) || d != std::floor(d)) {
       Fail(QStringLiteral("\"%1\" is not a whole number from %2 to %3").arg(key).arg(lo).arg(hi));
       return;
     }

@@ -122,6 +122,8 @@ TEST_F(StateFile, CorruptFileIsRefusedAndLeftUntouched) {
       {"bad address", QByteArray(valid).replace("192.168.0.50", "192.168.0.500")},
       {"port out of range", QByteArray(valid).replace("\"relayPort\": 9501", "\"relayPort\": 70000")},
       {"view-ID count", QByteArray(valid).replace("\"count\": 0", "\"count\": 513")},
+      {"count far out of range", QByteArray(valid).replace("\"count\": 0", "\"count\": 1e300")},
+      {"count not whole", QByteArray(valid).replace("\"count\": 0", "\"count\": 2.5")},
       {"table not base64", QByteArray(valid).replace("\"table\": \"\"", "\"table\": \"***\"")},
   };
   for (const auto& [what, bytes] : cases) {
