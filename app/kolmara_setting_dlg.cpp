@@ -71,7 +71,14 @@ CKolmaraSettingDlg::CKolmaraSettingDlg(CGlobalData& store, IPrompt& prompt, QWid
 
   if (store.m_pConnection) {
     store.m_pConnection->SetNotifyWindow(&m_target);
-    if (store.m_pConnection->IsConnected()) store.m_pConnection->RequestDeviceInfo();
+    if (store.m_pConnection->IsConnected()) {
+      store.m_pConnection->RequestDeviceInfo();
+    } else {
+      // The connection ended while the login window still took the
+      // notifications, and it ignores their end: without this the window
+      // would stay open with no device behind it and never say so.
+      m_target.Post(Notification{kNotifyConnectionEnded, 0, std::nullopt});
+    }
   }
 }
 
@@ -149,6 +156,13 @@ void CKolmaraSettingDlg::customEvent(QEvent* event) {
 }
 
 void CKolmaraSettingDlg::OnReplyNotification(const Notification& n) {
+  // A connection ends once. The end can reach this window twice when it
+  // comes just as the window takes the notifications over (the receive
+  // thread's notice and the one posted above); tell it only once.
+  if (n.code == kNotifyConnectionEnded) {
+    if (m_bConnectionEnded) return;
+    m_bConnectionEnded = true;
+  }
   CMySocket* connection = m_store.m_pConnection.get();
   const bool connected = connection && connection->IsConnected();
   ApplyReplyToStore(n.code, n.value, m_store);

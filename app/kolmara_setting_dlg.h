@@ -69,6 +69,7 @@ class CKolmaraSettingDlg : public QDialog {
   CFirmwarePage* m_pFirmwarePage = nullptr;
   CSettingPage* m_pages[kTabCount] = {};
   bool m_bEnded = false;
+  bool m_bConnectionEnded = false;
 };
 
 }  // namespace kolmara

@@ -301,6 +301,25 @@ class MainWindowTest : public QObject {
     QCOMPARE(m_prompt->Messages(), QStringList{U("서버접속이 해제 되었습니다.")});
   }
 
+  void connectionLostBeforeTheWindowTookOverEndsIt() {
+    // The device closes just after accepting the login: its end goes to the
+    // login window, which ignores it (here: to no window at all).
+    ConnectToPeer();
+    QVERIFY(m_store->m_pConnection->SendLogin("admin", "admin"));
+    QTRY_COMPARE(m_peer->Requests().size(), std::size_t{1});  // the peer holds the client now
+    m_peer->CloseClient();
+    QTRY_VERIFY(!m_store->m_pConnection->IsConnected());
+    CKolmaraSettingDlg window(*m_store, *m_prompt);
+    window.show();
+    QTRY_VERIFY(window.HasEnded());
+    QCOMPARE(m_prompt->Messages(), QStringList{U("서버접속이 해제 되었습니다.")});
+    QCOMPARE(m_peer->RequestCodes(), std::vector<std::uint8_t>{CMD_LOGIN});  // no request into the void
+
+    // The receive thread's own notice, had it come here too, is not told twice.
+    window.OnReplyNotification(Note(255, 0));
+    QCOMPARE(m_prompt->Messages().size(), 1);
+  }
+
   void endingWaitsForTheBoxesThatAreOpen() {
     CKolmaraSettingDlg window(*m_store, *m_prompt);
     window.show();
