@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <type_traits>
 
 #include "connection/conversions.h"
 #include "connection/net_platform.h"
@@ -162,12 +163,18 @@ struct SimDevice::Impl {
   // ---- state -----------------------------------------------------------
 
   // Applies a change and persists it. When the file cannot be written the
-  // change is dropped, so a failure is never answered as success.
+  // change is dropped, so a failure is never answered as success. A change
+  // that returns false is not applied: it decides on the state it sees under
+  // the same lock, so two sessions cannot both pass one check.
   template <typename F>
   bool Commit(F&& change) {
     std::lock_guard lock(stateMutex);
     DeviceState next = state;
-    change(next);
+    if constexpr (std::is_same_v<std::invoke_result_t<F&, DeviceState&>, bool>) {
+      if (!change(next)) return false;
+    } else {
+      change(next);
+    }
     if (!config.stateFile.empty()) {
       std::string why;
       if (!SaveStateFile(config.stateFile, next, &why)) {
@@ -501,12 +508,12 @@ bool SimDevice::Impl::HandleRequest(Client& client, const FrameHeader& h) {
     }
     case CMD_REGISTER_MAC: {
       if (!textBody()) return false;
-      bool already;
-      {
-        std::lock_guard lock(stateMutex);
-        already = state.macRegistered;
-      }
-      const bool ok = !already && first() && Commit([](DeviceState& s) { s.macRegistered = true; });
+      bool already = false;
+      const bool ok = first() && Commit([&](DeviceState& s) {
+        already = s.macRegistered;
+        s.macRegistered = true;
+        return !already;
+      });
       return Reply(client, CMD_REGISTER_MAC, already ? kMacAlreadyRegistered : ok ? kOk : kFailed);
     }
     case CMD_REGISTER_DDNS: {
@@ -519,16 +526,15 @@ bool SimDevice::Impl::HandleRequest(Client& client, const FrameHeader& h) {
                             fits(NetworkSettingsBlock::kCompany, NetworkSettingsBlock::kCompanyWidth) &&
                             fits(NetworkSettingsBlock::kEmail, NetworkSettingsBlock::kEmailWidth);
       if (!readable) return Reply(client, CMD_REGISTER_DDNS, kFailed);
-      bool already;
-      {
-        std::lock_guard lock(stateMutex);
-        already = state.ddnsRegistered;
-      }
-      const bool ok = !already && Commit([&](DeviceState& s) {
+      bool already = false;
+      const bool ok = Commit([&](DeviceState& s) {
+        already = s.ddnsRegistered;
+        if (already) return false;
         s.ddnsRegistered = true;
         s.ddnsName = std::string(form.DdnsName());
         s.company = std::string(form.Company());
         s.email = std::string(form.Email());
+        return true;
       });
       return Reply(client, CMD_REGISTER_DDNS, already ? kDdnsAlreadyRegistered : ok ? kOk : kFailed);
     }

@@ -4,6 +4,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "connection/records.h"
 
 #include "tests/device/device_fixture.h"
 
@@ -198,6 +203,52 @@ TEST_F(Robustness, ConcurrentWritersNeverProduceAMixedTable) {
   for (auto& t : threads) t.join();
   EXPECT_EQ(failures.load(), 0);
   EXPECT_EQ(torn.load(), 0);
+}
+
+// Several sessions register at once: the check and the change are one step
+// under the state lock, so exactly one of them is told that it registered.
+TEST_F(Robustness, ConcurrentRegistrationsSucceedExactlyOnce) {
+  constexpr int kClients = 6, kRounds = 40;
+  std::vector<std::unique_ptr<RawClient>> clients;
+  for (int i = 0; i < kClients; ++i) {
+    clients.push_back(std::make_unique<RawClient>(m_device->Port()));
+    ASSERT_TRUE(clients.back()->Login());
+  }
+  const RegistrationFormResult form = BuildRegistrationForm("00:1A:2B:3C:4D:5E", "Kolmara", "qxrace", "a@b.kr");
+  ASSERT_TRUE(form.ok());
+  // Header and body in one send, so no session waits on a delayed ACK and
+  // the requests really arrive together.
+  auto request = [](std::uint8_t code, std::vector<std::uint8_t> body) {
+    const WireHeader h = EncodeHeader(code, 124);
+    ScrambleBytes(body.data(), body.data(), body.size());
+    body.insert(body.begin(), h.begin(), h.end());
+    return body;
+  };
+  const TextBodyResult mac = BuildTextBody("00:1A:2B:3C:4D:5E");
+  for (const std::uint8_t code : {CMD_REGISTER_MAC, CMD_REGISTER_DDNS}) {
+    const std::vector<std::uint8_t> bytes =
+        code == CMD_REGISTER_MAC ? request(code, {mac.body.begin(), mac.body.end()})
+                                 : request(code, {form.block.bytes.begin(), form.block.bytes.end()});
+    for (int round = 0; round < kRounds; ++round) {
+      DeviceState s = m_device->State();
+      s.macRegistered = s.ddnsRegistered = false;
+      m_device->SetState(s);
+      std::atomic<int> ready{0}, registered{0}, already{0};
+      std::vector<std::thread> threads;
+      for (auto& c : clients) {
+        threads.emplace_back([&, raw = c.get()] {
+          ++ready;
+          while (ready.load() < kClients) std::this_thread::yield();
+          const auto h = raw->SendBytes(bytes) ? raw->ReadHeader() : std::nullopt;
+          if (h && h->value == 101) ++registered;
+          if (h && (h->value == 401 || h->value == 402)) ++already;
+        });
+      }
+      for (auto& t : threads) t.join();
+      ASSERT_EQ(registered.load(), 1) << "code " << int(code) << ", round " << round;
+      ASSERT_EQ(already.load(), kClients - 1) << "code " << int(code) << ", round " << round;
+    }
+  }
 }
 
 }  // namespace
