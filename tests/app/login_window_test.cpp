@@ -6,6 +6,9 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QtTest>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 #include "app/login_dlg.h"
 #include "connection/global_data.h"
@@ -184,6 +187,71 @@ class LoginWindowTest : public QObject {
     QTRY_COMPARE(m_prompt->Messages(), QStringList{U(kMsgCannotConnect)});
     QCOMPARE(m_store->m_pConnection->LastConnectError(), ConnectError::kHostTooLong);
     QVERIFY(!SavedAddress().isValid());
+  }
+
+  void bareNameIsLookedUpWithTheSuffixAndKeptAsTyped() {
+    auto asked = std::make_shared<std::vector<std::string>>();
+    m_login->SetNameLookup([asked](const std::string& name) -> std::optional<std::string> {
+      asked->push_back(name);
+      if (name == "mybox.kolmaraqx.net") return "127.0.0.1";
+      return std::nullopt;
+    });
+    const QString typed = QStringLiteral("mybox:%1").arg(m_peer->Port());
+    Fill(typed);
+    m_login->OnLoginButton();
+    QTRY_COMPARE(m_login->result(), int(QDialog::Accepted));
+    QCOMPARE(*asked, std::vector<std::string>{"mybox.kolmaraqx.net"});
+    QCOMPARE(m_store->m_strAddress, QStringLiteral("mybox.kolmaraqx.net"));
+    QCOMPARE(SavedAddress().toString(), typed);
+    QCOMPARE(m_peer->Connections(), 1);
+  }
+
+  void failedLookupCannotConnect() {
+    m_login->SetNameLookup([](const std::string&) { return std::optional<std::string>(); });
+    Fill(QStringLiteral("nosuchbox"));
+    m_login->OnLoginButton();
+    QTRY_COMPARE(m_prompt->Messages(), QStringList{U(kMsgCannotConnect)});
+    QCOMPARE(m_login->LoginState(), int(CLoginDlg::kIdle));
+    QVERIFY(!SavedAddress().isValid());
+  }
+
+  void closeQuicklyWhileANameLookupHangs() {
+    // A resolver with no DNS server to answer it: it returns when told, or
+    // by itself after 3 s, so a window that waits for it fails rather than hangs.
+    struct Gate {
+      std::mutex mutex;
+      std::condition_variable cv;
+      bool open = false, finished = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    m_login->SetNameLookup([gate](const std::string&) -> std::optional<std::string> {
+      std::unique_lock lock(gate->mutex);
+      gate->cv.wait_for(lock, std::chrono::seconds(3), [&] { return gate->open; });
+      gate->finished = true;
+      gate->cv.notify_all();
+      return "127.0.0.1";
+    });
+    Fill(QStringLiteral("hangingbox:%1").arg(m_peer->Port()));
+    m_login->OnLoginButton();
+    QTest::qWait(100);
+    QCOMPARE(m_login->LoginState(), int(CLoginDlg::kConnecting));
+
+    QElapsedTimer timer;
+    timer.start();
+    m_login->reject();
+    QVERIFY2(timer.elapsed() < 1000, "closing waited for the name lookup");
+    QCOMPARE(m_login->result(), int(QDialog::Rejected));
+
+    // The lookup that answers late reaches nothing: no connect, no message.
+    {
+      std::unique_lock lock(gate->mutex);
+      gate->open = true;
+      gate->cv.notify_all();
+      gate->cv.wait(lock, [&] { return gate->finished; });
+    }
+    QTest::qWait(100);
+    QCOMPARE(m_peer->Connections(), 0);
+    QVERIFY(m_prompt->Messages().isEmpty());
   }
 
   void dottedAddressIsUsedAsTyped() {
