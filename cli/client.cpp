@@ -244,7 +244,13 @@ int RunClient(const std::vector<std::string>& args, ClientIo& io) {
   }
 
   const DeviceAddress address = ParseDeviceAddress(QString::fromStdString(o.host));
-  if (!address.ok) return Usage(io, "the port in --host '" + o.host + "' must be a number from 1 to 65535");
+  if (!address.ok) {
+    // The login window refuses such an address with its message; say which
+    // part was wrong as well.
+    io.err << kMsgCannotConnect << "\n"
+           << kProgramName << ": the port in --host '" << o.host << "' must be a number from 1 to 65535\n";
+    return kExitRefused;
+  }
 
   // Everything that needs no device is settled before connecting, so a
   // refused input costs no login and leaves no trace on the device.

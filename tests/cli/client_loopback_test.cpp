@@ -285,6 +285,25 @@ TEST(ClientConnection, ClosedPortCannotConnect) {
   EXPECT_EQ(r.err, "서버에 연결할 수 없습니다.\n");
 }
 
+// The login window's rule for ":PORT": its refusal, before any password is
+// asked for or any connection made.
+TEST(ClientConnection, PortOutsideItsRangeIsRefusedLikeTheWindowDoes) {
+  ScriptedPeer peer([](const ReceivedFrame&) { return std::vector<PeerReply>{}; });
+  const std::vector<std::string> hosts{"127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1:http",
+                                       "127.0.0.1:",  "mybox:-1",        peer.Host() + "99999"};
+  for (const std::string& host : hosts) {
+    SCOPED_TRACE(host);
+    FakeTerminal terminal(true, {"typed"});
+    const RunResult r = RunInProcess({"--host", host, "--id", "admin", "info"}, {}, &terminal);
+    EXPECT_EQ(r.rc, kExitRefused);
+    EXPECT_EQ(r.err, "서버에 연결할 수 없습니다.\nkolmarasetting-cli: the port in --host '" + host +
+                         "' must be a number from 1 to 65535\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(terminal.prompts.empty());
+  }
+  EXPECT_TRUE(peer.Frames().empty());
+}
+
 TEST(ClientConnection, PeerThatNeverAnswersTimesOutWithinTheBound) {
   ScriptedPeer peer([](const ReceivedFrame&) { return std::vector<PeerReply>{}; });
   const auto start = std::chrono::steady_clock::now();
