@@ -7,16 +7,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 
 #include "app/app_icon.h"
-#include "connection/conversions.h"
 #include "connection/device_address.h"
 #include "connection/global_data.h"
 #include "connection/my_socket.h"
-#include "connection/net_platform.h"
 #include "connection/reply_reader.h"
 #include "pages/login_logic.h"
 #include "pages/prompt.h"
@@ -39,27 +35,6 @@ bool IsEnter(const QEvent* event) {
 }
 
 std::string_view View(const QByteArray& bytes) { return std::string_view(bytes.constData(), bytes.size()); }
-
-bool HasAsciiLetter(const QString& text) {
-  for (QChar c : text)
-    if ((c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z')))
-      return true;
-  return false;
-}
-
-std::optional<std::string> SystemLookup(const std::string& name) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* result = nullptr;
-  if (getaddrinfo(name.c_str(), nullptr, &hints, &result) != 0 || !result) return std::nullopt;
-  char text[INET_ADDRSTRLEN] = {};
-  const bool ok =
-      inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr, text, sizeof text);
-  freeaddrinfo(result);
-  if (!ok) return std::nullopt;
-  return std::string(text);
-}
 
 }  // namespace
 
@@ -157,6 +132,7 @@ void CLoginDlg::OnLoginButton() {
   }
   m_store.m_strAddress = address.host;
   if (!m_store.m_pConnection) m_store.m_pConnection = std::make_unique<CMySocket>(&m_store);
+  if (m_lookup) m_store.m_pConnection->SetNameLookup(m_lookup);
 
   // The last attempt's worker has finished or is about to: it ends right
   // after the call that brought the state back to idle.
@@ -179,17 +155,7 @@ void CLoginDlg::ConnectAndLogin(QString host, int port, QByteArray id, QByteArra
     connection->SendLogin(View(id), View(password));
     return;
   }
-  QString target = host;
-  // A host text too long for the connection is left to it to refuse.
-  if (HasAsciiLetter(host) && static_cast<std::size_t>(WideToAnsiBytes(host).size()) <= CMySocket::kMaxHostBytes) {
-    const std::optional<QString> address = LookUp(host);
-    if (!address) {
-      QMetaObject::invokeMethod(this, [this] { OnConnectFailed(); }, Qt::QueuedConnection);
-      return;
-    }
-    target = *address;
-  }
-  if (!connection->Connect(&m_target, target, port)) {
+  if (!connection->Connect(&m_target, host, port)) {
     QMetaObject::invokeMethod(this, [this] { OnConnectFailed(); }, Qt::QueuedConnection);
     return;
   }
@@ -240,42 +206,11 @@ void CLoginDlg::OnUserReplyMsg(const Notification& n) {
   m_nLoginState = kIdle;
 }
 
-std::optional<QString> CLoginDlg::LookUp(const QString& host) {
-  // The system's resolver knows no way to be interrupted and may take tens
-  // of seconds when no DNS server answers; a closed window must not wait for
-  // it. The lookup runs on a thread that owns nothing but this state and is
-  // left behind when the window goes.
-  struct State {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    std::optional<std::string> address;
-  };
-  auto state = std::make_shared<State>();
-  NameLookup lookup = m_lookup ? m_lookup : NameLookup(SystemLookup);
-  const QByteArray name = WideToAnsiBytes(host);
-  std::thread([state, lookup = std::move(lookup), name = name.toStdString()] {
-    std::optional<std::string> address = lookup(name);
-    std::lock_guard lock(state->mutex);
-    state->address = std::move(address);
-    state->finished = true;
-    state->done.notify_all();
-  }).detach();
-
-  std::unique_lock lock(state->mutex);
-  while (!state->finished) {
-    if (m_bAbandoned.load()) return std::nullopt;
-    state->done.wait_for(lock, std::chrono::milliseconds(20));
-  }
-  if (!state->address) return std::nullopt;
-  return QString::fromStdString(*state->address);
-}
-
 void CLoginDlg::AbandonWorker() {
   if (!m_worker.joinable()) return;
-  m_bAbandoned = true;
-  // A connect under way gives up at once instead of waiting for the system;
-  // one asked for before the worker reaches Connect still ends it.
+  // A connect (or its name lookup) under way gives up at once instead of
+  // waiting for the system; one asked for before the worker reaches Connect
+  // still ends it.
   if (!m_bWorkerDone.load() && m_store.m_pConnection) m_store.m_pConnection->AbortConnect();
   m_worker.join();
 }

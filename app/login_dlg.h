@@ -6,11 +6,9 @@
 #include <QDialog>
 #include <QString>
 #include <atomic>
-#include <functional>
-#include <optional>
-#include <string>
 #include <thread>
 
+#include "connection/host_lookup.h"
 #include "connection/qt_notify.h"
 
 class QLineEdit;
@@ -41,9 +39,8 @@ class CLoginDlg : public QDialog {
   // then on this window must not take the connection's target back.
   void HandOver() { m_bHandedOver = true; }
 
-  // The lookup of a device name: its first IPv4 address, dotted, or
-  // nothing. Tests put their own here; the system's resolver otherwise.
-  using NameLookup = std::function<std::optional<std::string>(const std::string& name)>;
+  // The lookup of a device name, handed to the connection: tests put their
+  // own here; the system's resolver otherwise.
   void SetNameLookup(NameLookup lookup) { m_lookup = std::move(lookup); }
 
   void reject() override;
@@ -59,9 +56,6 @@ class CLoginDlg : public QDialog {
   void OnConnectFailed();
   void OnUserReplyMsg(const Notification& n);
   void AbandonWorker();
-  // Worker thread: the address of a host with letters, looked up where the
-  // lookup can be walked away from. Nothing when it failed or was abandoned.
-  std::optional<QString> LookUp(const QString& host);
 
   CGlobalData& m_store;
   IPrompt& m_prompt;
@@ -73,7 +67,6 @@ class CLoginDlg : public QDialog {
   std::thread m_worker;
   std::atomic<int> m_nLoginState{kIdle};
   std::atomic<bool> m_bWorkerDone{true};
-  std::atomic<bool> m_bAbandoned{false};
   NameLookup m_lookup;
   bool m_bClosing = false;
   bool m_bHandedOver = false;

@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "cli/output.h"
-#include "cli/resolve.h"
 #include "connection/conversions.h"
 #include "connection/device_address.h"
 #include "connection/global_data.h"
@@ -32,14 +31,6 @@ constexpr int kNotifyNetwork = 8;
 constexpr int kNotifyDeviceNotice = 15;
 constexpr int kNotifyNtpServer = 19;
 constexpr int kNotifyServerTime = 23;
-
-bool HasAsciiLetter(const QString& text) {
-  for (QChar c : text) {
-    const char16_t u = c.unicode();
-    if ((u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z')) return true;
-  }
-  return false;
-}
 
 std::string SecondsText(std::chrono::milliseconds t) {
   const double s = static_cast<double>(t.count()) / 1000.0;
@@ -68,27 +59,9 @@ class Session {
   int Open(const DeviceAddress& address, const LoginCredentials& credentials) {
     m_store->m_strAddress = address.host;
     m_store->m_pConnection = std::make_unique<CMySocket>(m_store.get());
-    const auto deadline = std::chrono::steady_clock::now() + m_timeout;
 
-    // The connection resolves a host with a letter by name, and the
-    // system's resolver knows no deadline: look it up here, within the
-    // bound, and hand the connection the address. A host text too long for
-    // the connection is left to it to refuse.
-    QString host = address.host;
-    const QByteArray hostAnsi = WideToAnsiBytes(host);
-    if (HasAsciiLetter(host) && static_cast<std::size_t>(hostAnsi.size()) <= CMySocket::kMaxHostBytes) {
-      const ResolveResult resolved = ResolveWithin(hostAnsi.toStdString(), m_timeout);
-      if (resolved.status != ResolveStatus::kOk) {
-        Show(QString::fromUtf8(kMsgCannotConnect));
-        if (resolved.status == ResolveStatus::kTimedOut)
-          Note("the name was not resolved within " + SecondsText(m_timeout) + " s");
-        return kExitConnection;
-      }
-      host = QString::fromStdString(resolved.address);
-    }
-    const auto left = std::max(std::chrono::milliseconds(1), std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                                 deadline - std::chrono::steady_clock::now()));
-    if (!Connection().Connect(&m_queue, host, address.port, left)) {
+    // The bound covers the name lookup as well as the connect.
+    if (!Connection().Connect(&m_queue, address.host, address.port, m_timeout)) {
       Show(QString::fromUtf8(kMsgCannotConnect));
       if (Connection().LastConnectError() == ConnectError::kTimeout)
         Note("no connection within " + SecondsText(m_timeout) + " s");

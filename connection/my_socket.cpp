@@ -4,6 +4,7 @@
 
 #include "connection/conversions.h"
 #include "connection/global_data.h"
+#include "connection/host_lookup.h"
 #include "connection/reply_reader.h"
 #include "protocol/catalogue.h"
 #include "protocol/scrambler.h"
@@ -27,14 +28,6 @@ class SocketSource : public IByteSource {
  private:
   net::Socket m_socket;
 };
-
-bool HasAsciiLetter(const QString& text) {
-  for (QChar c : text) {
-    const char16_t u = c.unicode();
-    if ((u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z')) return true;
-  }
-  return false;
-}
 
 #ifndef _WIN32
 // Non-blocking connect polled in short slices, so that an abort or a
@@ -132,22 +125,31 @@ int CMySocket::Connect(INotifyTarget* target, const QString& host, int port, std
   const QByteArray name = WideToAnsiBytes(host);
   if (static_cast<std::size_t>(name.size()) > kMaxHostBytes) return fail(ConnectError::kHostTooLong, s);
 
+  const auto start = std::chrono::steady_clock::now();
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<std::uint16_t>(port));
-  if (HasAsciiLetter(host)) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    if (getaddrinfo(name.constData(), nullptr, &hints, &result) != 0 || !result)
-      return fail(ConnectError::kResolve, s);
-    addr.sin_addr = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr;
-    freeaddrinfo(result);
+  if (IsHostName(host)) {
+    // Looked up apart from this thread, so that an abort or the deadline
+    // also ends a lookup the system's resolver would drag out.
+    const LookupResult found = LookUpHost(name.toStdString(), timeout, &m_bAbortConnect,
+                                          m_lookup ? m_lookup : NameLookup(SystemNameLookup));
+    switch (found.status) {
+      case LookupStatus::kOk: break;
+      case LookupStatus::kFailed: return fail(ConnectError::kResolve, s);
+      case LookupStatus::kTimedOut: return fail(ConnectError::kTimeout, s);
+      case LookupStatus::kAbandoned: return fail(ConnectError::kAborted, s);
+    }
+    addr.sin_addr.s_addr = inet_addr(found.address.c_str());
   } else {
     // inet_addr's reading on purpose: "10.1" is 10.0.0.1, and a rejected
     // text becomes 255.255.255.255, where the connect then fails.
     addr.sin_addr.s_addr = inet_addr(name.constData());
+  }
+  if (timeout.count() >= 0) {
+    // One bound for the lookup and the connect together.
+    timeout = std::max(std::chrono::milliseconds(1), timeout - std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                                   std::chrono::steady_clock::now() - start));
   }
 
   const ConnectError e =

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <thread>
 
+#include "connection/host_lookup.h"
 #include "connection/net_platform.h"
 #include "connection/notify.h"
 #include "protocol/frame.h"
@@ -93,6 +94,10 @@ class CMySocket {
 
   int Port() const { return m_nPort; }
 
+  // Replaces the system's name lookup (tests: a lookup that hangs or fails).
+  // Set it before Connect, from the thread that connects.
+  void SetNameLookup(NameLookup lookup) { m_lookup = std::move(lookup); }
+
  private:
   bool SendTextBody(std::uint8_t code, std::string_view first, std::string_view second);
   void ReceiveThread();
@@ -115,6 +120,7 @@ class CMySocket {
   std::atomic<ConnectError> m_lastConnectError{ConnectError::kNone};
   std::atomic<std::chrono::milliseconds> m_replyPause{std::chrono::milliseconds(0)};
   bool m_bSocketLayer = false;
+  NameLookup m_lookup;
 };
 
 }  // namespace kolmara
