@@ -102,6 +102,21 @@ Child SpawnWithPipes(std::vector<std::string> args, const std::map<std::string, 
   return c;
 }
 
+// The client on a pseudo terminal, as an administrator would run it; the
+// terminal's master side comes back in `master`.
+pid_t SpawnOnTerminal(std::vector<std::string> args, int& master) {
+  std::vector<std::string> envText = ChildEnv({});
+  args.insert(args.begin(), KOLMARA_CLI_PATH);
+  auto argv = Argv(args);
+  auto envp = Argv(envText);
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
 RunResult RunProgram(std::vector<std::string> args, const std::map<std::string, std::string>& env) {
   Child c = SpawnWithPipes(std::move(args), env);
   RunResult r;
@@ -127,17 +142,9 @@ class ProgramOnDevice : public ::testing::Test {
 };
 
 TEST_F(ProgramOnDevice, PromptReadsThePasswordWithoutEcho) {
-  std::vector<std::string> args{KOLMARA_CLI_PATH, "--host", Host(), "--id", "admin", "--timeout", "10", "info"};
-  std::vector<std::string> envText = ChildEnv({});
-  auto argv = Argv(args);
-  auto envp = Argv(envText);
   int master = -1;
-  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+  const pid_t pid = SpawnOnTerminal({"--host", Host(), "--id", "admin", "--timeout", "10", "info"}, master);
   ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::execve(argv[0], argv.data(), envp.data());
-    ::_exit(127);
-  }
   std::string seen;
   ReadAll(master, seen, 10s, "Password: ");
   ASSERT_NE(seen.find("Password: "), std::string::npos) << seen;
@@ -151,17 +158,9 @@ TEST_F(ProgramOnDevice, PromptReadsThePasswordWithoutEcho) {
 }
 
 TEST_F(ProgramOnDevice, InterruptedPromptGivesTheTerminalItsEchoBack) {
-  std::vector<std::string> args{KOLMARA_CLI_PATH, "--host", Host(), "--id", "admin", "info"};
-  std::vector<std::string> envText = ChildEnv({});
-  auto argv = Argv(args);
-  auto envp = Argv(envText);
   int master = -1;
-  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+  const pid_t pid = SpawnOnTerminal({"--host", Host(), "--id", "admin", "info"}, master);
   ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::execve(argv[0], argv.data(), envp.data());
-    ::_exit(127);
-  }
   std::string seen;
   ReadAll(master, seen, 10s, "Password: ");
   ASSERT_NE(seen.find("Password: "), std::string::npos) << seen;
