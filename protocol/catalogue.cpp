@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "protocol/frame.h"
+
 namespace kolmara {
 namespace {
 
@@ -91,6 +93,18 @@ const RequestRule* FindRequestRule(std::uint8_t code) {
   for (const auto& rule : kRequests)
     if (rule.code == code) return &rule;
   return nullptr;
+}
+
+std::uint64_t RequestBodyLength(const RequestRule& rule, std::int32_t value) {
+  switch (rule.body) {
+    case B::kNone: return 0;
+    case B::kTextBody: return kTextBodySize;
+    case B::kViewIdTable: return ViewIdTableLength(value);
+    case B::kWolTable: return kWolTableSize;
+    case B::kBlock: return kBlockSize;
+    case B::kRaw: return value > 0 ? static_cast<std::uint64_t>(value) : 0;
+  }
+  return 0;
 }
 
 }  // namespace kolmara

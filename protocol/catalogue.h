@@ -100,4 +100,8 @@ struct RequestRule {
 std::span<const RequestRule> RequestTable();
 const RequestRule* FindRequestRule(std::uint8_t code);
 
+// Number of body bytes that follow a request header with this rule and
+// value; the device side reads requests by it.
+std::uint64_t RequestBodyLength(const RequestRule& rule, std::int32_t value);
+
 }  // namespace kolmara

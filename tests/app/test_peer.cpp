@@ -27,20 +27,6 @@ net::Socket ListenLoopback(int backlog, std::uint16_t* port) {
   return s;
 }
 
-std::uint64_t RequestBodyLength(std::uint8_t code, std::int32_t value) {
-  const RequestRule* rule = FindRequestRule(code);
-  if (!rule) return 0;
-  switch (rule->body) {
-    case RequestBody::kNone: return 0;
-    case RequestBody::kTextBody: return kTextBodySize;
-    case RequestBody::kViewIdTable: return ViewIdTableLength(value);
-    case RequestBody::kWolTable: return kWolTableSize;
-    case RequestBody::kBlock: return kBlockSize;
-    case RequestBody::kRaw: return value > 0 ? static_cast<std::uint64_t>(value) : 0;
-  }
-  return 0;
-}
-
 }  // namespace
 
 TestPeer::TestPeer() = default;
@@ -133,13 +119,13 @@ void TestPeer::Serve(net::Socket client) {
     if (!ReadExactly(client, wire, sizeof wire)) return;
     const FrameHeader h = DecodeHeader(wire);
     PeerRequest request{h.code, h.value, {}};
-    const std::uint64_t length = RequestBodyLength(h.code, h.value);
+    const RequestRule* rule = FindRequestRule(h.code);
+    const std::uint64_t length = rule ? RequestBodyLength(*rule, h.value) : 0;
     if (length > 64 * 1024 * 1024) return;
     request.body.resize(static_cast<std::size_t>(length));
     if (length > 0) {
       if (!ReadExactly(client, request.body.data(), request.body.size())) return;
-      const RequestRule* rule = FindRequestRule(h.code);
-      if (rule && rule->body != RequestBody::kRaw)
+      if (rule->body != RequestBody::kRaw)
         UnscrambleBytes(request.body.data(), request.body.data(), request.body.size());
     }
     std::optional<std::int32_t> loginReply;

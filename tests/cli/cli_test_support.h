@@ -170,21 +170,6 @@ class ScriptedPeer {
     return true;
   }
 
-  static std::size_t RequestBodyLength(std::uint8_t code, std::int32_t value) {
-    switch (code) {
-      case CMD_LOGIN: case CMD_SET_ADMIN: case CMD_CHECK_DDNS_ID: case CMD_REGISTER_MAC: case CMD_SET_NTP_SERVER:
-        return kTextBodySize;
-      case CMD_SET_NETWORK: case CMD_REGISTER_DDNS:
-        return kBlockSize;
-      case CMD_SET_WOL_TABLE:
-        return kWolTableSize;
-      case CMD_SET_VIEWID_LIST:
-        return static_cast<std::size_t>(ViewIdTableLength(value));
-      default:
-        return 0;
-    }
-  }
-
   void Serve() {
     if (!WaitReadable(m_listen)) return;
     const int fd = ::accept(m_listen, nullptr, nullptr);
@@ -194,10 +179,11 @@ class ScriptedPeer {
       if (!ReadExactly(fd, wire, sizeof wire)) break;
       const FrameHeader h = DecodeHeader(wire);
       ReceivedFrame f{h.code, h.value, {}};
-      f.body.resize(RequestBodyLength(h.code, h.value));
+      const RequestRule* rule = FindRequestRule(h.code);
+      f.body.resize(rule ? static_cast<std::size_t>(RequestBodyLength(*rule, h.value)) : 0);
       if (!f.body.empty()) {
         if (!ReadExactly(fd, f.body.data(), f.body.size())) break;
-        UnscrambleBytes(f.body.data(), f.body.data(), f.body.size());
+        if (rule->body != RequestBody::kRaw) UnscrambleBytes(f.body.data(), f.body.data(), f.body.size());
       }
       {
         std::lock_guard lock(m_mutex);

@@ -113,5 +113,28 @@ TEST(RequestTable, FixedValuesAndBodies) {
   EXPECT_EQ(FindRequestRule(25), nullptr) << "the blank mode is only ever a reply";
 }
 
+// What a device reads behind a request header: the registration form is 368
+// bytes although its header says 124, and a raw upload is as long as its value.
+TEST(RequestBodyLength, ByBodyKindAndValue) {
+  const struct {
+    std::uint8_t code;
+    std::int32_t value;
+    std::uint64_t length;
+  } cases[] = {
+      {CMD_LOGIN, 124, 124},          {CMD_GET_INFO, 0, 0},
+      {CMD_SET_VIEWID_LIST, 0, 0},    {CMD_SET_VIEWID_LIST, -3, 0},
+      {CMD_SET_VIEWID_LIST, 5, 39188}, {CMD_SET_VIEWID_LIST, 102, 39576},
+      {CMD_SET_WOL_TABLE, 0, 12524},  {CMD_SET_NETWORK, 0, 368},
+      {CMD_REGISTER_DDNS, 124, 368},  {CMD_UPLOAD_WEB, 5000, 5000},
+      {CMD_UPLOAD_FIRMWARE, -1, 0},   {CMD_SET_NTP_SERVER, 124, 124},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "code " << int(c.code) << " value " << c.value);
+    const RequestRule* rule = FindRequestRule(c.code);
+    ASSERT_NE(rule, nullptr);
+    EXPECT_EQ(RequestBodyLength(*rule, c.value), c.length);
+  }
+}
+
 }  // namespace
 }  // namespace kolmara
