@@ -56,11 +56,6 @@ bool SetAnsiCodePage(const QByteArray& name) {
   return true;
 }
 
-std::string_view UpToNul(std::string_view text) {
-  const auto nul = text.find('\0');
-  return nul == std::string_view::npos ? text : text.substr(0, nul);
-}
-
 std::string_view FieldText(const std::uint8_t* field, std::size_t width) {
   const auto* begin = reinterpret_cast<const char*>(field);
   const void* nul = std::memchr(begin, 0, width);

@@ -12,6 +12,8 @@
 #include <optional>
 #include <string_view>
 
+#include "protocol/frame.h"  // UpToNul
+
 namespace kolmara {
 
 // The code page name used for every ANSI conversion. Read once from
@@ -51,6 +53,5 @@ std::int32_t HexTextToInt(std::string_view text);
 
 // The bytes of a fixed field up to its first NUL, never past the field.
 std::string_view FieldText(const std::uint8_t* field, std::size_t width);
-std::string_view UpToNul(std::string_view text);
 
 }  // namespace kolmara

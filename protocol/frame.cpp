@@ -23,12 +23,10 @@ FrameHeader DecodeHeader(const std::uint8_t* wire) {
   return FrameHeader{plain[0], static_cast<std::int32_t>(u)};
 }
 
-namespace {
 std::string_view UpToNul(std::string_view text) {
   const auto nul = text.find('\0');
   return nul == std::string_view::npos ? text : text.substr(0, nul);
 }
-}  // namespace
 
 TextBodyResult BuildTextBody(std::string_view first, std::string_view second) {
   TextBodyResult result;

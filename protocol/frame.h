@@ -37,6 +37,9 @@ inline constexpr std::size_t kTextBodySecondMax = kTextBodySecondRoom - 1;
 
 using TextBody = std::array<std::uint8_t, kTextBodySize>;
 
+// The text up to its first NUL: device texts end there, whatever follows.
+std::string_view UpToNul(std::string_view text);
+
 enum class TextBodyStatus { kOk, kFirstTooLong, kSecondTooLong };
 
 struct TextBodyResult {
