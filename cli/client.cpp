@@ -22,16 +22,6 @@
 namespace kolmara::cli {
 namespace {
 
-constexpr int kNotifyLogin = 1;
-constexpr int kNotifyDeviceInfo = 2;
-constexpr int kNotifyAdminChanged = 3;
-constexpr int kNotifyViewIds = 4;
-constexpr int kNotifyWolTable = 6;
-constexpr int kNotifyNetwork = 8;
-constexpr int kNotifyDeviceNotice = 15;
-constexpr int kNotifyNtpServer = 19;
-constexpr int kNotifyServerTime = 23;
-
 std::string SecondsText(std::chrono::milliseconds t) {
   const double s = static_cast<double>(t.count()) / 1000.0;
   return QString::number(s, 'g', 6).toStdString();
@@ -167,7 +157,7 @@ int RunCommand(Session& s, const Options& o, const AdminChangeResult& admin, con
     }
     case Command::kViewIdList: {
       if (!s.Connection().RequestViewIdList()) return s.Lost();
-      if (const int rc = s.Await(kNotifyViewIds, n); rc != kExitOk) return rc;
+      if (const int rc = s.Await(kNotifyViewIdTable, n); rc != kExitOk) return rc;
       io.out << FormatViewIds(ListViewIds(s.Store()), o.json);
       return kExitOk;
     }

@@ -45,7 +45,37 @@ inline constexpr std::size_t kWolTableSize = kWolEntrySize * kWolEntries;  // 12
 inline constexpr std::size_t kBulk21Size = 45056;
 inline constexpr std::size_t kBulk22Size = 90112;
 
-inline constexpr int kNotifyConnectionEnded = 255;
+// Reply notification codes, as the windows, the client and the tests name
+// them. They follow the replies, not the requests: a DDNS check (request 10)
+// is notified as 9, and codes 13..17 and 20..22 shift around the notices.
+enum NotifyCode : int {
+  kNotifyLogin = 1,
+  kNotifyDeviceInfo = 2,
+  kNotifyAdminChanged = 3,
+  kNotifyViewIdTable = 4,
+  kNotifyViewIdWritten = 5,
+  kNotifyWolTable = 6,
+  kNotifyWolWritten = 7,
+  kNotifyNetwork = 8,
+  kNotifyDdnsCheck = 9,
+  kNotifyMacRegistered = 10,
+  kNotifyDdnsRegistered = 11,
+  kNotifyUpdateStage = 12,
+  kNotifyReply14 = 13,
+  kNotifyReply15 = 14,
+  kNotifyDeviceNotice = 15,
+  kNotifyReply16 = 16,
+  kNotifyReply17 = 17,
+  kNotifyFirmwareUpdate = 18,
+  kNotifyNtpServer = 19,
+  kNotifyBulk21 = 20,
+  kNotifyBulk22 = 21,
+  kNotifyReply23 = 22,
+  kNotifyServerTime = 23,
+  kNotifyWebUpload = 24,
+  kNotifyFirmwareUpload = 25,
+  kNotifyConnectionEnded = 255,
+};
 
 // Body length of a view-ID table for a count taken from a header value; the
 // same rule in both directions. Counts above 101 are the device's to choose,
