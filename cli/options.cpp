@@ -1,35 +1,59 @@
 #include "cli/options.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <string_view>
+
+#include "cli/command.h"
 
 namespace kolmara::cli {
 namespace {
 
-struct CommandName {
-  Command command;
-  std::string_view first;
-  std::string_view second;  // empty: a one-word command
+constexpr OptionSpec kGlobalOptions[] = {
+    {.name = "--host",
+     .kind = OptionKind::kText,
+     .value = "ADDR[:PORT]",
+     .help = "device address (default KOLMARA_HOST). A name without a dot\n"
+             "gets the DDNS suffix .kolmaraqx.net; :PORT overrides 9502."},
+    {.name = "--id", .kind = OptionKind::kText, .value = "ID", .help = "administrator ID (default KOLMARA_ID)"},
+    {.name = "--password-file",
+     .kind = OptionKind::kFile,
+     .value = "FILE",
+     .help = "read the password from the first line of FILE"},
+    {.name = "--timeout",
+     .kind = OptionKind::kSeconds,
+     .value = "SECONDS",
+     .help = "bound for the connect and for every answer (default 30)"},
+    {.name = "--json", .kind = OptionKind::kFlag, .help = "print one JSON object instead of a table"},
+    {.name = "--help", .kind = OptionKind::kFlag, .help = "this help", .alias = "-h"},
 };
 
-constexpr CommandName kCommands[] = {
-    {Command::kInfo, "info", ""},           {Command::kTime, "time", ""},
-    {Command::kNetworkShow, "network", "show"}, {Command::kViewIdList, "viewid", "list"},
-    {Command::kWolList, "wol", "list"},      {Command::kAdminSet, "admin", "set"},
-    {Command::kNtpSet, "ntp", "set"},
-};
+// Arguments are visible to every user of the machine (ps, /proc), so these
+// are refused by name before anything else is read.
+constexpr std::string_view kNeverOnTheCommandLine[] = {"--password", "--new-password"};
 
-std::string CommandTitle(Command c) {
-  for (const CommandName& n : kCommands)
-    if (n.command == c) return n.second.empty() ? std::string(n.first) : std::string(n.first) + " " + std::string(n.second);
-  return {};
-}
+// The option columns of the help start here at the least, so the common
+// options line up the same in every help text.
+constexpr std::size_t kOptionColumn = 21;
+constexpr std::size_t kCommandColumn = 28;
+// A synopsis longer than this wraps, each further line under the command's words.
+constexpr std::size_t kUsageWidth = 90;
 
 ParseResult Fail(std::string message) {
   ParseResult r;
   r.error = std::move(message);
   return r;
+}
+
+// "a", "a or b", "a, b or c"
+std::string JoinOr(const std::vector<std::string>& items) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) text += i + 1 == items.size() ? " or " : ", ";
+    text += items[i];
+  }
+  return text;
 }
 
 // Seconds as a decimal number, fractions allowed ("0.5"), more than 0.
@@ -44,6 +68,166 @@ std::optional<std::chrono::milliseconds> ParseTimeout(const std::string& text) {
   return std::chrono::milliseconds(ms);
 }
 
+// A whole decimal number, nothing before or after it.
+std::optional<std::int64_t> ParseWhole(std::string_view text) {
+  std::int64_t n = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return n;
+}
+
+// The usage error for a value the option's kind does not allow; nothing when it fits.
+std::optional<std::string> CheckValue(const OptionSpec& spec, const std::string& value) {
+  const std::string name(spec.name);
+  switch (spec.kind) {
+    case OptionKind::kFlag:
+    case OptionKind::kText:
+    case OptionKind::kFile:
+      return std::nullopt;
+    case OptionKind::kSeconds:
+      if (ParseTimeout(value)) return std::nullopt;
+      return name + " needs a number of seconds above 0 and at most " +
+             std::to_string(static_cast<int>(kMaxTimeoutSeconds)) + ", not '" + value + "'";
+    case OptionKind::kNumber: {
+      const auto n = ParseWhole(value);
+      if (n && *n >= spec.min && *n <= spec.max) return std::nullopt;
+      return name + " needs a whole number from " + std::to_string(spec.min) + " to " + std::to_string(spec.max) +
+             ", not '" + value + "'";
+    }
+    case OptionKind::kChoice: {
+      std::vector<std::string> choices;
+      for (std::string_view c : spec.choices) {
+        if (value == c) return std::nullopt;
+        choices.emplace_back(c);
+      }
+      return name + " takes " + JoinOr(choices) + ", not '" + value + "'";
+    }
+  }
+  return std::nullopt;
+}
+
+const OptionSpec* FindIn(std::span<const OptionSpec> options, std::string_view name) {
+  for (const OptionSpec& o : options)
+    if (o.name == name || (!o.alias.empty() && o.alias == name)) return &o;
+  return nullptr;
+}
+
+// The option of that name: a common one, else the first command's that
+// takes it. Every command spells a shared option the same way (the table's
+// tests hold it to that), so its kind is known before the command is.
+const OptionSpec* FindOption(std::string_view name, CommandList commands) {
+  if (const OptionSpec* o = FindIn(kGlobalOptions, name)) return o;
+  for (const CommandSpec* c : commands)
+    if (const OptionSpec* o = FindIn(c->options, name)) return o;
+  return nullptr;
+}
+
+bool StartsWith(const std::vector<std::string>& words, const CommandSpec& c) {
+  if (c.words.size() > words.size()) return false;
+  for (std::size_t i = 0; i < c.words.size(); ++i)
+    if (words[i] != c.words[i]) return false;
+  return true;
+}
+
+std::string ValueName(const OptionSpec& o) {
+  if (!o.value.empty() || o.kind != OptionKind::kChoice) return std::string(o.value);
+  std::string text;
+  for (std::string_view c : o.choices) text += (text.empty() ? "" : "|") + std::string(c);
+  return text;
+}
+
+std::string OptionLabel(const OptionSpec& o) {
+  return o.kind == OptionKind::kFlag ? std::string(o.name) : std::string(o.name) + " " + ValueName(o);
+}
+
+std::string PadTo(std::string text, std::size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text;
+}
+
+// One option a line, the help in one column; its further lines stay there.
+std::string OptionLines(std::span<const OptionSpec> options) {
+  std::size_t width = kOptionColumn;
+  for (const OptionSpec& o : options) width = std::max(width, OptionLabel(o).size() + 1);
+  std::string text;
+  for (const OptionSpec& o : options) {
+    std::string_view help = o.help;
+    std::string lead = "  " + PadTo(OptionLabel(o), width);
+    for (;;) {
+      const auto nl = help.find('\n');
+      text += lead + std::string(help.substr(0, nl)) + "\n";
+      if (nl == std::string_view::npos) break;
+      help.remove_prefix(nl + 1);
+      lead = std::string(2 + width, ' ');
+    }
+  }
+  return text;
+}
+
+// The command's words, its arguments and the options it needs: what the
+// command list of the general help shows.
+std::string ShortSynopsis(const CommandSpec& c) {
+  std::string text = CommandTitle(c);
+  for (const ArgSpec& a : c.arguments)
+    if (!a.optional) text += " " + std::string(a.name);
+  for (const OptionSpec& o : c.options)
+    if (o.required) text += " " + OptionLabel(o);
+  return text;
+}
+
+std::string UsageLine(const CommandSpec& c) {
+  const std::string lead = std::string("Usage: ") + kProgramName + " [options] " + CommandTitle(c);
+  std::vector<std::string> items;
+  for (const ArgSpec& a : c.arguments) items.push_back(a.optional ? "[" + std::string(a.name) + "]" : std::string(a.name));
+  for (const OptionSpec& o : c.options) items.push_back(o.required ? OptionLabel(o) : "[" + OptionLabel(o) + "]");
+  std::string text = lead;
+  std::size_t lineStart = 0;
+  for (const std::string& item : items) {
+    if (text.size() - lineStart + 1 + item.size() > kUsageWidth && text.size() > lineStart + lead.size()) {
+      text += "\n";
+      lineStart = text.size();
+      text += std::string(lead.size(), ' ');
+    }
+    text += " " + item;
+  }
+  return text + "\n";
+}
+
+std::string CommandLines(CommandList commands, std::string_view firstWord = {}) {
+  std::size_t width = kCommandColumn;
+  for (const CommandSpec* c : commands) width = std::max(width, ShortSynopsis(*c).size() + 2);
+  std::string text;
+  for (const CommandSpec* c : commands)
+    if (firstWord.empty() || c->words.front() == firstWord)
+      text += "  " + PadTo(ShortSynopsis(*c), width) + std::string(c->summary) + "\n";
+  return text;
+}
+
+std::string Indented(std::string_view lines) {
+  std::string text;
+  while (!lines.empty()) {
+    const auto nl = lines.find('\n');
+    text += "  " + std::string(lines.substr(0, nl)) + "\n";
+    if (nl == std::string_view::npos) break;
+    lines.remove_prefix(nl + 1);
+  }
+  return text;
+}
+
+std::string CommonHelp() {
+  return "Connection options (every command):\n" + OptionLines(kGlobalOptions) +
+         "\n"
+         "The password never goes on the command line. It comes from --password-file,\n"
+         "else from KOLMARA_PASSWORD, else from a prompt without echo when stdin is a\n"
+         "terminal.\n";
+}
+
+constexpr char kExitHelp[] =
+    "Exit status: 0 done, 1 refused (the message is printed to stderr), 2 usage\n"
+    "error, 3 cannot connect / connection lost / no answer in time, 4 login refused.\n";
+
+constexpr char kCommandHint[] = "Run 'kolmarasetting-cli COMMAND --help' for the details of one command.\n";
+
 }  // namespace
 
 EnvLookup ProcessEnvironment() {
@@ -54,10 +238,33 @@ EnvLookup ProcessEnvironment() {
   };
 }
 
+std::optional<std::string> Options::Value(std::string_view name) const {
+  const auto it = values.find(name);
+  if (it == values.end()) return std::nullopt;
+  return it->second;
+}
+
+std::optional<std::int64_t> Options::Number(std::string_view name) const {
+  const auto it = values.find(name);
+  if (it == values.end()) return std::nullopt;
+  return ParseWhole(it->second);
+}
+
+std::span<const OptionSpec> GlobalOptions() { return kGlobalOptions; }
+
+std::string CommandTitle(const CommandSpec& command) {
+  std::string title;
+  for (std::string_view w : command.words) title += (title.empty() ? "" : " ") + std::string(w);
+  return title;
+}
+
 ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup& env) {
+  return ParseArguments(args, env, ClientCommands());
+}
+
+ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup& env, CommandList commands) {
   Options o;
   std::vector<std::string> words;
-  std::optional<std::string> host, id;
   bool optionsEnded = false;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -76,68 +283,59 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup
       name = arg.substr(0, eq);
       inlineValue = arg.substr(eq + 1);
     }
-    auto value = [&]() -> std::optional<std::string> {
-      if (inlineValue) return inlineValue;
-      if (i + 1 >= args.size()) return std::nullopt;
-      return args[++i];
-    };
-    auto flagOnly = [&]() { return !inlineValue; };
-
-    if (name == "--help" || name == "-h") {
-      if (!flagOnly()) return Fail("option --help takes no value");
-      o.help = true;
-    } else if (name == "--json") {
-      if (!flagOnly()) return Fail("option --json takes no value");
-      o.json = true;
-    } else if (name == "--password" || name == "--new-password") {
-      // Arguments are visible to every user of the machine (ps, /proc).
+    if (std::find(std::begin(kNeverOnTheCommandLine), std::end(kNeverOnTheCommandLine), name) !=
+        std::end(kNeverOnTheCommandLine))
       return Fail("passwords are never given on the command line; use KOLMARA_PASSWORD, --password-file "
                   "or the prompt (and KOLMARA_NEW_PASSWORD or --new-password-file for a new one)");
-    } else if (name == "--host" || name == "--id" || name == "--timeout" || name == "--password-file" ||
-               name == "--new-password-file" || name == "--new-id") {
-      const std::optional<std::string> v = value();
-      if (!v) return Fail("option " + name + " needs a value");
-      if (name == "--host") {
-        host = *v;
-      } else if (name == "--id") {
-        id = *v;
-      } else if (name == "--timeout") {
-        const auto t = ParseTimeout(*v);
-        if (!t) return Fail("--timeout needs a number of seconds above 0 and at most 3600, not '" + *v + "'");
-        o.timeout = *t;
-      } else if (name == "--password-file") {
-        o.passwordFile = *v;
-      } else if (name == "--new-password-file") {
-        o.newPasswordFile = *v;
-      } else {
-        o.newId = *v;
-      }
-    } else {
-      return Fail("unknown option '" + arg + "'");
+    const OptionSpec* spec = FindOption(name, commands);
+    // Only the name: what follows '=' may be something the user would not
+    // want repeated on the screen.
+    if (!spec) return Fail("unknown option '" + name + "'");
+    if (spec->kind == OptionKind::kFlag) {
+      if (inlineValue) return Fail("option " + std::string(spec->name) + " takes no value");
+      o.values[std::string(spec->name)] = "";
+      continue;
     }
+    std::optional<std::string> value = inlineValue;
+    if (!value && i + 1 < args.size()) value = args[++i];
+    if (!value) return Fail("option " + name + " needs a value");
+    if (const auto error = CheckValue(*spec, *value)) return Fail(*error);
+    o.values[std::string(spec->name)] = *value;
   }
+  o.help = o.Has("--help");
 
-  // Which command the words name.
+  // Which command the words name: the entry with the most words that they begin with.
   std::size_t used = 0;
   if (!words.empty()) {
-    bool known = false;
-    for (const CommandName& n : kCommands) {
-      if (words[0] != n.first) continue;
-      known = true;
-      if (n.second.empty()) {
-        o.command = n.command;
+    for (const CommandSpec* c : commands)
+      if (StartsWith(words, *c) && (!o.command || c->words.size() > o.command->words.size())) o.command = c;
+    if (o.command) {
+      used = o.command->words.size();
+    } else {
+      std::vector<const CommandSpec*> family;
+      std::vector<std::string> next;
+      for (const CommandSpec* c : commands) {
+        if (c->words.front() != words[0]) continue;
+        family.push_back(c);
+        if (c->words.size() > 1) {
+          const std::string quoted = "'" + std::string(c->words[1]) + "'";
+          if (std::find(next.begin(), next.end(), quoted) == next.end()) next.push_back(quoted);
+        }
+      }
+      if (!family.empty() && o.help) {
+        // "network --help" means the help of "network show"; with more
+        // commands under that word, the list of them.
+        if (family.size() == 1)
+          o.command = family.front();
+        else
+          o.helpWord = words[0];
         used = 1;
-      } else if (words.size() >= 2 && words[1] == n.second) {
-        o.command = n.command;
-        used = 2;
-      } else if (o.help) {
-        o.command = n.command;  // "network --help" means the help of "network show"
-        used = 1;
-      } else {
-        return Fail("'" + words[0] + "' needs '" + std::string(n.second) + "'");
+      } else if (!family.empty()) {
+        return Fail("'" + words[0] + "' needs " + JoinOr(next));
+      } else if (!o.help) {
+        return Fail("unknown command '" + words[0] + "'");
       }
     }
-    if (!known && !o.help) return Fail("unknown command '" + words[0] + "'");
   }
 
   ParseResult r;
@@ -146,21 +344,34 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup
     r.options = std::move(o);
     return r;
   }
-  if (o.command == Command::kNone) return Fail("no command given");
+  if (!o.command) return Fail("no command given");
+  const CommandSpec& command = *o.command;
+  const std::string title = CommandTitle(command);
 
-  if (o.command == Command::kNtpSet) {
-    if (words.size() < used + 1) return Fail("ntp set needs the server name (\"\" clears it)");
-    o.ntpServer = words[used++];
+  for (const ArgSpec& a : command.arguments) {
+    if (used < words.size())
+      o.arguments.push_back(words[used++]);
+    else if (!a.optional)
+      return Fail(title + " needs " + std::string(a.what));
   }
-  if (words.size() > used) return Fail("unexpected argument '" + words[used] + "' for " + CommandTitle(o.command));
+  if (words.size() > used) return Fail("unexpected argument '" + words[used] + "' for " + title);
 
-  if (o.command == Command::kAdminSet) {
-    if (!o.newId) return Fail("admin set needs --new-id ID");
-  } else {
-    if (o.newId) return Fail("--new-id belongs to admin set");
-    if (o.newPasswordFile) return Fail("--new-password-file belongs to admin set");
+  for (const auto& [name, value] : o.values) {
+    if (FindIn(kGlobalOptions, name) || FindIn(command.options, name)) continue;
+    std::vector<std::string> owners;
+    for (const CommandSpec* c : commands)
+      if (FindIn(c->options, name)) owners.push_back(CommandTitle(*c));
+    return Fail(name + " belongs to " + JoinOr(owners));
   }
+  for (const OptionSpec& spec : command.options)
+    if (spec.required && !o.Has(spec.name)) return Fail(title + " needs " + OptionLabel(spec));
 
+  o.json = o.Has("--json");
+  if (const auto t = o.Value("--timeout")) o.timeout = *ParseTimeout(*t);
+  o.passwordFile = o.Value("--password-file");
+  o.newPasswordFile = o.Value(kNewPasswordFileOption.name);
+
+  std::optional<std::string> host = o.Value("--host"), id = o.Value("--id");
   if (!host) host = env("KOLMARA_HOST");
   if (!id) id = env("KOLMARA_ID");
   if (!host) return Fail("no device address: give --host ADDR[:PORT] or set KOLMARA_HOST");
@@ -173,117 +384,30 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup
   return r;
 }
 
-std::string HelpText(Command command) {
-  const std::string common =
-      "Connection options (every command):\n"
-      "  --host ADDR[:PORT]   device address (default KOLMARA_HOST). A name without a dot\n"
-      "                       gets the DDNS suffix .kolmaraqx.net; :PORT overrides 9502.\n"
-      "  --id ID              administrator ID (default KOLMARA_ID)\n"
-      "  --password-file FILE read the password from the first line of FILE\n"
-      "  --timeout SECONDS    bound for the connect and for every answer (default 30)\n"
-      "  --json               print one JSON object instead of a table\n"
-      "  --help               this help\n"
-      "\n"
-      "The password never goes on the command line. It comes from --password-file,\n"
-      "else from KOLMARA_PASSWORD, else from a prompt without echo when stdin is a\n"
-      "terminal.\n";
-  const std::string exits =
-      "Exit status: 0 done, 1 refused (the message is printed to stderr), 2 usage\n"
-      "error, 3 cannot connect / connection lost / no answer in time, 4 login refused.\n";
+std::string HelpText(const CommandSpec* command) { return HelpText(command, ClientCommands()); }
 
-  switch (command) {
-    case Command::kInfo:
-      return "Usage: kolmarasetting-cli [options] info\n"
-             "\n"
-             "Shows the product summary: firmware version, device name, server engine\n"
-             "version, MAC address, company, DDNS name, e-mail, max view ID, max connection.\n"
-             "JSON keys: firmware_version, device_name, server_engine_version, mac_address,\n"
-             "company, ddns, email, max_view_id, max_connection.\n"
-             "\n" + common + "\n" + exits +
-             "\nExample:\n"
-             "  KOLMARA_PASSWORD=secret kolmarasetting-cli --host 192.168.0.20 --id admin info\n";
-    case Command::kTime:
-      return "Usage: kolmarasetting-cli [options] time\n"
-             "\n"
-             "Shows the device's clock in this computer's local time.\n"
-             "JSON keys: seconds_since_1970, local_time.\n"
-             "\n" + common + "\n" + exits +
-             "\nExample:\n"
-             "  kolmarasetting-cli --host mybox --id admin --password-file ~/.kolmara time\n";
-    case Command::kNetworkShow:
-      return "Usage: kolmarasetting-cli [options] network show\n"
-             "\n"
-             "Shows the network settings as the Network/DDNS page does: addresses (0.0.0.0\n"
-             "with DHCP), MAC address, DHCP, UPnP, the service ports, the web server switch,\n"
-             "DDNS name, e-mail, company and NTP server.\n"
-             "JSON keys: ip, netmask, gateway, mac_address, dhcp, upnp, tcp_control_port,\n"
-             "relay_port, config_port, web_server_port, web_server_off, web_ssl_port, ddns,\n"
-             "email, company, ntp_server.\n"
-             "\n" + common + "\n" + exits +
-             "\nExample:\n"
-             "  kolmarasetting-cli --host 10.0.0.5:9502 --id admin --json network show\n";
-    case Command::kViewIdList:
-      return "Usage: kolmarasetting-cli [options] viewid list\n"
-             "\n"
-             "Lists the view IDs with name, group, super-user flag and the four\n"
-             "prohibitions (file transfer, log delete, server control, remote control).\n"
-             "Passwords are never shown.\n"
-             "JSON: {\"view_ids\": [{id, name, group, super_user, no_file_transfer,\n"
-             "no_log_delete, no_server_control, no_remote_control}, ...]}.\n"
-             "\n" + common + "\n" + exits +
-             "\nExample:\n"
-             "  kolmarasetting-cli --host 10.0.0.5 --id admin viewid list\n";
-    case Command::kWolList:
-      return "Usage: kolmarasetting-cli [options] wol list\n"
-             "\n"
-             "Lists the Wake-on-LAN table: PC name and MAC address.\n"
-             "JSON: {\"entries\": [{name, mac}, ...]}.\n"
-             "\n" + common + "\n" + exits +
-             "\nExample:\n"
-             "  kolmarasetting-cli --host 10.0.0.5 --id admin --json wol list\n";
-    case Command::kAdminSet:
-      return "Usage: kolmarasetting-cli [options] admin set --new-id ID [--new-password-file FILE]\n"
-             "\n"
-             "Replaces the administrator ID and password, with the checks of the\n"
-             "administrator page (ID given, password given, confirmation equal, lengths).\n"
-             "The new password comes from --new-password-file (first line; an optional\n"
-             "second line is the confirmation), else from KOLMARA_NEW_PASSWORD, else from\n"
-             "a prompt asked twice.\n"
-             "JSON keys: message, value (the device's answer).\n"
-             "\n" + common + "\n" + exits +
-             "\nExample:\n"
-             "  KOLMARA_PASSWORD=old KOLMARA_NEW_PASSWORD=new \\\n"
-             "    kolmarasetting-cli --host 10.0.0.5 --id admin admin set --new-id admin2\n";
-    case Command::kNtpSet:
-      return "Usage: kolmarasetting-cli [options] ntp set SERVER\n"
-             "\n"
-             "Sets the device's NTP server (at most 39 bytes). An empty SERVER (\"\") is\n"
-             "sent as an empty name, as the Network/DDNS page does.\n"
-             "JSON keys: message, value (the device's answer).\n"
-             "\n" + common + "\n" + exits +
-             "\nExample:\n"
-             "  kolmarasetting-cli --host 10.0.0.5 --id admin ntp set pool.ntp.org\n";
-    case Command::kNone:
-      break;
+std::string HelpText(const CommandSpec* command, CommandList commands) {
+  if (command) {
+    std::string text = UsageLine(*command) + "\n" + std::string(command->description);
+    if (!command->options.empty()) text += "\nOptions of this command:\n" + OptionLines(command->options);
+    return text + "\n" + CommonHelp() + "\n" + kExitHelp + "\nExample:\n" + Indented(command->example);
   }
-  return "Usage: kolmarasetting-cli --host ADDR[:PORT] --id ID [--json] [--timeout SECONDS] COMMAND [ARGS]\n"
-         "\n"
-         "Reads and changes the settings of a Kolmara QX device over its configuration\n"
-         "port, with the same requests and checks as the KolmaraSetting window.\n"
-         "\n"
-         "Commands:\n"
-         "  info                        product summary\n"
-         "  time                        the device's clock in local time\n"
-         "  network show                network settings\n"
-         "  viewid list                 view IDs\n"
-         "  wol list                    Wake-on-LAN table\n"
-         "  admin set --new-id ID       replace the administrator ID and password\n"
-         "  ntp set SERVER              set the NTP server\n"
-         "Run 'kolmarasetting-cli COMMAND --help' for the details of one command.\n"
-         "\n" + common + "\n" + exits +
+  return std::string("Usage: kolmarasetting-cli --host ADDR[:PORT] --id ID [--json] [--timeout SECONDS] COMMAND "
+                     "[ARGS]\n"
+                     "\n"
+                     "Reads and changes the settings of a Kolmara QX device over its configuration\n"
+                     "port, with the same requests and checks as the KolmaraSetting window.\n"
+                     "\n"
+                     "Commands:\n") +
+         CommandLines(commands) + kCommandHint + "\n" + CommonHelp() + "\n" + kExitHelp +
          "\nExample:\n"
          "  export KOLMARA_HOST=192.168.0.20 KOLMARA_ID=admin\n"
          "  kolmarasetting-cli --password-file ~/.kolmara info\n";
+}
+
+std::string WordHelpText(std::string_view word, CommandList commands) {
+  return std::string("Usage: ") + kProgramName + " [options] " + std::string(word) + " COMMAND [ARGS]\n\nCommands:\n" +
+         CommandLines(commands, word) + kCommandHint + "\n" + CommonHelp() + "\n" + kExitHelp;
 }
 
 }  // namespace kolmara::cli
