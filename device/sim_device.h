@@ -58,6 +58,10 @@ class SimDevice {
   // Number of raw upload bytes (codes 20 and 41) received completely so far.
   std::uint64_t UploadedBytes() const;
 
+  // Whether a request code has a handler; every request of the catalogue
+  // must have one, anything else is consumed as a bare header.
+  static bool HandlesRequest(std::uint8_t code);
+
  private:
   struct Impl;
   std::unique_ptr<Impl> m_impl;
