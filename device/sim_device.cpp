@@ -118,6 +118,7 @@ struct SimDevice::Impl {
     state.adminId = config.adminId;
     state.adminPassword = config.adminPassword;
     state.platform = config.platform;
+    if (config.sampleData) FillSampleTables(state, config.viewIdCapacity);
   }
 
   SimConfig config;

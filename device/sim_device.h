@@ -20,6 +20,9 @@ struct SimConfig {
   std::string platform = "QXPB4K";
   int viewIdCapacity = 10;  // kept within 1..100
   std::string stateFile;    // empty: state in memory only
+  // Start with a few view IDs and Wake-on-LAN entries instead of empty
+  // tables; a state file that already exists keeps its own.
+  bool sampleData = false;
   int updateStepMs = 300;
 };
 
