@@ -50,6 +50,7 @@ int CKolmaraSettingApp::Run(const Options& options) {
       config.port = 0;
       config.adminId = "admin";
       config.adminPassword = "admin";
+      config.sampleData = true;  // the demo shows filled tables
       sim = std::make_unique<device::SimDevice>(config);
       std::string error;
       if (!sim->Start(&error)) {

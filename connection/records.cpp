@@ -1,6 +1,7 @@
 #include "connection/records.h"
 
 #include <cstdio>
+#include <QCryptographicHash>
 #include <cstring>
 #include <string>
 
@@ -29,6 +30,14 @@ bool WriteFieldText(std::uint8_t* field, std::size_t width, std::string_view tex
   if (text.size() + 1 > width) return false;
   std::memset(field, 0, width);
   if (!text.empty()) std::memcpy(field, text.data(), text.size());
+  return true;
+}
+
+bool WriteFieldTextOnly(std::uint8_t* field, std::size_t width, std::string_view text) {
+  text = UpToNul(text);
+  if (text.size() + 1 > width) return false;
+  if (!text.empty()) std::memcpy(field, text.data(), text.size());
+  field[text.size()] = 0;
   return true;
 }
 
@@ -118,5 +127,35 @@ std::int32_t DeviceInfoBlock::DeviceValue280Clamped() const {
   const std::int32_t v = DeviceValue280();
   return v < kDeviceValueMin ? kDeviceValueMin : (v > kDeviceValueMax ? kDeviceValueMax : v);
 }
+
+ViewIdRecord ViewIdRecord::FromBytes(const std::uint8_t* data) {
+  ViewIdRecord r;
+  std::memcpy(r.bytes.data(), data, r.bytes.size());
+  return r;
+}
+
+void ViewIdRecord::CopyTo(std::uint8_t* slot) const { std::memcpy(slot, bytes.data(), bytes.size()); }
+
+std::string_view ViewIdRecord::Id() const { return FieldText(&bytes[kId], kIdWidth); }
+std::string_view ViewIdRecord::PasswordHash() const { return FieldText(&bytes[kPasswordHash], kPasswordHashWidth); }
+std::string_view ViewIdRecord::Name() const { return FieldText(&bytes[kName], kNameWidth); }
+std::string_view ViewIdRecord::Password() const { return FieldText(&bytes[kPassword], kPasswordWidth); }
+
+std::string ViewIdPasswordDigest(std::string_view ansiPassword) {
+  const QByteArray digest = QCryptographicHash::hash(
+      QByteArrayView(ansiPassword.data(), static_cast<qsizetype>(ansiPassword.size())), QCryptographicHash::Sha512);
+  return digest.toHex().toUpper().toStdString();
+}
+
+WolEntry WolEntry::FromBytes(const std::uint8_t* data) {
+  WolEntry e;
+  std::memcpy(e.bytes.data(), data, e.bytes.size());
+  return e;
+}
+
+void WolEntry::CopyTo(std::uint8_t* slot) const { std::memcpy(slot, bytes.data(), bytes.size()); }
+
+std::string_view WolEntry::Name() const { return FieldText(&bytes[kName], kNameWidth); }
+std::string_view WolEntry::MacText() const { return FieldText(&bytes[kMac], kMacWidth); }
 
 }  // namespace kolmara

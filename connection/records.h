@@ -1,7 +1,9 @@
 #pragma once
-// The two 368-byte records that the device sends and the tool builds. Both
-// are plain byte images of the wire layout (no padding, no alignment assumed);
-// every accessor reads or writes exactly its field and nothing beyond it.
+// The records that travel between the tool and the device: the two 368-byte
+// blocks, the view-ID record and the Wake-on-LAN entry. Both ends use them.
+// Each is a plain byte image of the wire layout (no padding, no alignment
+// assumed); every accessor reads or writes exactly its field and nothing
+// beyond it.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -20,9 +22,16 @@ std::uint16_t ReadU16(const std::uint8_t* p);
 std::uint32_t ReadU32(const std::uint8_t* p);
 void WriteU16(std::uint8_t* p, std::uint16_t v);
 void WriteU32(std::uint8_t* p, std::uint32_t v);
-// Writes text + NUL at `field`; refuses (returns false, field untouched) when
-// the text and its NUL do not fit `width`. A text ends at its first NUL.
+// Writes text + NUL at `field` and zero-fills the rest of the field; refuses
+// (returns false, field untouched) when the text and its NUL do not fit
+// `width`. A text ends at its first NUL. For blocks built from zero, where
+// nothing behind the text may leak from an earlier content.
 bool WriteFieldText(std::uint8_t* field, std::size_t width, std::string_view text);
+// Writes text + NUL at `field` and nothing else: the bytes behind the NUL keep
+// what the field held. The device's tables are edited in place and sent back
+// whole, so a slot's tail is the device's (or an earlier record's) and must
+// travel back as it came. Same refusal as WriteFieldText.
+bool WriteFieldTextOnly(std::uint8_t* field, std::size_t width, std::string_view text);
 
 // Network settings block, settings form (reply 8, request 9):
 //   0   4  not interpreted           206 65 e-mail (ANSI)
@@ -174,5 +183,90 @@ struct DeviceInfoBlock {
   bool SetFirmwareVersion(std::string_view ansi) { return WriteFieldText(&bytes[kFirmwareVersion], kFirmwareVersionWidth, ansi); }
 };
 static_assert(sizeof(DeviceInfoBlock) == kBlockSize);
+
+// View-ID record, 388 bytes, the same in the store, on the wire and on the
+// device:
+//   0   80  ID, UTF-8, NUL-terminated (the page admits 1..36 letters/digits)
+//   80  140 password digest: 128 upper-case hex digits of SHA-512, NUL;
+//           bytes 209..219 are never written here
+//   220 80  display name, UTF-8, may be empty
+//   300 4   group number, signed 32-bit (0..100 on the page)
+//   304 1   super user (1 = yes)
+//   305 33  reserved
+//   338 1   no file transfer      339 1 no log delete
+//   340 1   no server control     341 1 no remote control
+//   342 3   reserved
+//   345 43  the password in plain text, ANSI code page, at most 24 bytes
+// Text setters copy the text and its NUL only (WriteFieldTextOnly); flags are
+// written as 0 or 1; reserved bytes are never written.
+struct ViewIdRecord {
+  static constexpr std::size_t kId = 0, kIdWidth = 80, kPasswordHash = 80, kPasswordHashWidth = 140,
+                               kName = 220, kNameWidth = 80, kGroupNumber = 300, kSuperUser = 304,
+                               kReserved305 = 305, kReserved305Width = 33, kNoFileTransfer = 338,
+                               kNoLogDelete = 339, kNoServerControl = 340, kNoRemoteControl = 341,
+                               kReserved342 = 342, kReserved342Width = 3, kPassword = 345,
+                               kPasswordWidth = 43;
+  static constexpr std::size_t kDigestDigits = 128;  // hex digits of a SHA-512 digest
+
+  std::array<std::uint8_t, kViewIdRecordSize> bytes{};
+
+  static ViewIdRecord FromBytes(const std::uint8_t* data);
+  void CopyTo(std::uint8_t* slot) const;
+
+  std::string_view Id() const;            // UTF-8
+  std::string_view PasswordHash() const;  // ASCII
+  std::string_view Name() const;          // UTF-8
+  std::int32_t GroupNumber() const { return static_cast<std::int32_t>(ReadU32(&bytes[kGroupNumber])); }
+  std::uint8_t SuperUser() const { return bytes[kSuperUser]; }
+  std::uint8_t NoFileTransfer() const { return bytes[kNoFileTransfer]; }
+  std::uint8_t NoLogDelete() const { return bytes[kNoLogDelete]; }
+  std::uint8_t NoServerControl() const { return bytes[kNoServerControl]; }
+  std::uint8_t NoRemoteControl() const { return bytes[kNoRemoteControl]; }
+  std::string_view Password() const;      // ANSI
+
+  bool SetId(std::string_view utf8) { return WriteFieldTextOnly(&bytes[kId], kIdWidth, utf8); }
+  bool SetPasswordHash(std::string_view hex) {
+    return WriteFieldTextOnly(&bytes[kPasswordHash], kPasswordHashWidth, hex);
+  }
+  bool SetName(std::string_view utf8) { return WriteFieldTextOnly(&bytes[kName], kNameWidth, utf8); }
+  void SetGroupNumber(std::int32_t group) { WriteU32(&bytes[kGroupNumber], static_cast<std::uint32_t>(group)); }
+  void SetSuperUser(bool on) { bytes[kSuperUser] = on ? 1 : 0; }
+  void SetNoFileTransfer(bool on) { bytes[kNoFileTransfer] = on ? 1 : 0; }
+  void SetNoLogDelete(bool on) { bytes[kNoLogDelete] = on ? 1 : 0; }
+  void SetNoServerControl(bool on) { bytes[kNoServerControl] = on ? 1 : 0; }
+  void SetNoRemoteControl(bool on) { bytes[kNoRemoteControl] = on ? 1 : 0; }
+  bool SetPassword(std::string_view ansi) { return WriteFieldTextOnly(&bytes[kPassword], kPasswordWidth, ansi); }
+};
+static_assert(sizeof(ViewIdRecord) == kViewIdRecordSize);
+
+// The password digest the device compares: SHA-512 of the password's bytes
+// (ANSI code page, no terminator) as 128 upper-case hexadecimal digits.
+std::string ViewIdPasswordDigest(std::string_view ansiPassword);
+
+// Wake-on-LAN entry, 124 bytes; the table is 101 of them back to back:
+//   0  4  not interpreted: the device's bytes, never written by the setters
+//   4  40 PC name, UTF-8, NUL-terminated, at most 39 bytes
+//   44 80 MAC address text, UTF-8, normally "ab:39:22:44:12:aa"
+// Text setters copy the text and its NUL only (WriteFieldTextOnly).
+struct WolEntry {
+  static constexpr std::size_t kDeviceBytes = 0, kDeviceBytesWidth = 4, kName = 4, kNameWidth = 40, kMac = 44,
+                               kMacWidth = 80;
+
+  std::array<std::uint8_t, kWolEntrySize> bytes{};
+
+  static WolEntry FromBytes(const std::uint8_t* data);
+  void CopyTo(std::uint8_t* slot) const;
+
+  std::string_view Name() const;     // UTF-8
+  std::string_view MacText() const;  // UTF-8
+
+  bool SetName(std::string_view utf8) { return WriteFieldTextOnly(&bytes[kName], kNameWidth, utf8); }
+  bool SetMacText(std::string_view utf8) { return WriteFieldTextOnly(&bytes[kMac], kMacWidth, utf8); }
+};
+static_assert(sizeof(WolEntry) == kWolEntrySize);
+
+// The firmware image header (the first 1172 bytes of a "bin" image) joins
+// these records when the firmware upload arrives, so that the page, the
+// client and the substitute device read it with one reader.
 
 }  // namespace kolmara

@@ -28,6 +28,81 @@ std::vector<TakenDdnsName> DeviceState::DefaultTakenNames() {
   return {{"kolmara", "00:1A:2B:00:00:01"}, {"demo", "00:1A:2B:00:00:02"}, {"office", "00:1A:2B:00:00:03"}};
 }
 
+namespace {
+
+struct SampleViewId {
+  const char* id;
+  const char* password;  // typed text; stored in the ANSI code page
+  const char* name;
+  std::int32_t group;
+  bool superUser, noFileTransfer, noLogDelete, noServerControl, noRemoteControl;
+};
+
+constexpr SampleViewId kSampleViewIds[] = {
+    {"manager", "Kolmara#2024", "김민수", 0, true, false, false, false, false},
+    {"sales01", "sales01!", "영업부 이영희", 1, false, false, true, true, false},
+    {"support", "지원팀2024", "기술지원팀", 2, false, false, false, true, false},
+    {"guest", "guest", "Guest", 100, false, true, true, true, true},
+    {"ops7", "ops7-pw", "", 7, false, false, false, false, true},
+};
+
+struct SampleWolEntry {
+  const char* name;
+  const char* mac;
+};
+
+// Colons and one dashed address, as an import may leave them.
+constexpr SampleWolEntry kSampleWolEntries[] = {
+    {"영업부 PC", "00:1a:2b:3c:4d:01"},  {"회의실", "3c:97:0e:12:ab:cd"},
+    {"OfficePC", "AB:39:22:44:12:AA"}, {"개발팀 서버", "00-11-32-ab-cd-ef"},
+    {"NAS", "d8:50:e6:7a:10:02"},
+};
+
+std::string AnsiOf(const char* utf8) {
+  const QByteArray b = WideToAnsiBytes(QString::fromUtf8(utf8));
+  return std::string(b.constData(), std::size_t(b.size()));
+}
+
+// What a page stores of a typed text: through the code page, then UTF-8, so
+// a character the code page lacks is kept as '?'.
+std::string PageUtf8Of(const char* utf8) {
+  const QByteArray b = AnsiToUtf8(AnsiOf(utf8));
+  return std::string(b.constData(), std::size_t(b.size()));
+}
+
+}  // namespace
+
+void FillSampleTables(DeviceState& state, int viewIdCapacity) {
+  state.viewIdTable.assign(kViewIdStoreBytes, 0);
+  state.viewIdCount = 0;
+  for (const SampleViewId& v : kSampleViewIds) {
+    if (state.viewIdCount >= viewIdCapacity) break;
+    ViewIdRecord r;
+    const std::string password = AnsiOf(v.password);
+    // A text that does not fit is left out rather than cut.
+    if (!r.SetId(PageUtf8Of(v.id)) || !r.SetName(PageUtf8Of(v.name)) || !r.SetPassword(password) ||
+        !r.SetPasswordHash(ViewIdPasswordDigest(password)))
+      continue;
+    r.SetGroupNumber(v.group);
+    r.SetSuperUser(v.superUser);
+    r.SetNoFileTransfer(v.noFileTransfer);
+    r.SetNoLogDelete(v.noLogDelete);
+    r.SetNoServerControl(v.noServerControl);
+    r.SetNoRemoteControl(v.noRemoteControl);
+    r.CopyTo(state.viewIdTable.data() + std::size_t(state.viewIdCount) * kViewIdRecordSize);
+    ++state.viewIdCount;
+  }
+
+  state.wolTable.assign(kWolTableSize, 0);
+  state.wolCount = 0;
+  for (const SampleWolEntry& w : kSampleWolEntries) {
+    WolEntry e;
+    if (!e.SetName(PageUtf8Of(w.name)) || !e.SetMacText(PageUtf8Of(w.mac))) continue;
+    e.CopyTo(state.wolTable.data() + std::size_t(state.wolCount) * kWolEntrySize);
+    ++state.wolCount;
+  }
+}
+
 void NormaliseTables(DeviceState& state) {
   state.viewIdTable.resize(kViewIdStoreBytes, 0);
   state.wolTable.resize(kWolTableSize, 0);

@@ -57,6 +57,13 @@ struct DeviceState {
   static std::vector<TakenDdnsName> DefaultTakenNames();
 };
 
+// Replaces both tables by a few view IDs and Wake-on-LAN entries (Korean names
+// among them) for the demo and the screenshots, written as the pages write
+// them: texts through the ANSI code page, the password digest of its
+// code-page bytes. A device never holds more view IDs than it allows, so at
+// most `viewIdCapacity` of them are kept.
+void FillSampleTables(DeviceState& state, int viewIdCapacity);
+
 // Tables of the wrong size are brought to their size (cut or zero-padded),
 // and a view-ID count above the 512 records the table holds becomes 512.
 void NormaliseTables(DeviceState& state);

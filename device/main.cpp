@@ -13,6 +13,7 @@ namespace {
 const char kUsage[] =
     "usage: kolmara-qx-sim [--bind ADDR] [--port N] [--admin-id ID] [--admin-password PW]\n"
     "                      [--platform CODE] [--viewid-capacity N] [--state FILE] [--update-step-ms MS]\n"
+    "                      [--sample-data]\n"
     "\n"
     "  --bind ADDR            numeric address to listen on (default 127.0.0.1)\n"
     "  --port N               TCP port, 0 for a free one (default 9502)\n"
@@ -22,6 +23,9 @@ const char kUsage[] =
     "  --viewid-capacity N    view-ID capacity 1..100 reported at login (default 10)\n"
     "  --state FILE           keep the settings in this JSON file (default: in memory)\n"
     "  --update-step-ms MS    pause between online update stages (default 300)\n"
+    "  --sample-data          start with a few view IDs and Wake-on-LAN entries, Korean\n"
+    "                         names among them (default: both tables empty); a --state\n"
+    "                         file that already exists keeps its own tables\n"
     "  --help                 show this text\n";
 
 bool ParseInt(const char* text, long lo, long hi, long& out) {
@@ -55,6 +59,10 @@ int main(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
+    }
+    if (arg == "--sample-data") {
+      config.sampleData = true;
+      continue;
     }
     if (i + 1 >= argc) return Usage(("missing value after " + arg).c_str());
     const char* value = argv[++i];

@@ -118,6 +118,7 @@ struct SimDevice::Impl {
     state.adminId = config.adminId;
     state.adminPassword = config.adminPassword;
     state.platform = config.platform;
+    if (config.sampleData) FillSampleTables(state, config.viewIdCapacity);
   }
 
   SimConfig config;
@@ -190,16 +191,54 @@ struct SimDevice::Impl {
 
   void ServeClient(const std::shared_ptr<Client>& client);
   bool HandleRequest(Client& client, const FrameHeader& header);
+
+  // One handler per request code. The dispatcher has read the body the
+  // catalogue prescribes (whole and unscrambled) before the handler runs,
+  // except a raw body, which the handler consumes itself. A handler returns
+  // false to close the connection.
+  struct Request {
+    const FrameHeader& header;
+    const std::vector<std::uint8_t>& body;  // empty for a raw body
+    std::uint64_t bodyLength;               // as announced, raw bodies included
+  };
+  using Handler = bool (Impl::*)(Client&, const Request&);
+  struct HandlerEntry {
+    std::uint8_t code;
+    Handler handle;
+    // An announced body longer than this closes the connection before any of
+    // it is read: reading whatever length a peer names is not bounded.
+    std::uint64_t maxBody = UINT64_MAX;
+  };
+  static const HandlerEntry* FindHandler(std::uint8_t code);
+
+  bool OnLogin(Client& client, const Request& r);
+  bool OnGetInfo(Client& client, const Request& r);
+  bool OnSetAdmin(Client& client, const Request& r);
+  bool OnGetViewIdList(Client& client, const Request& r);
+  bool OnSetViewIdList(Client& client, const Request& r);
+  bool OnGetWolTable(Client& client, const Request& r);
+  bool OnSetWolTable(Client& client, const Request& r);
+  bool OnGetNetwork(Client& client, const Request& r);
+  bool OnSetNetwork(Client& client, const Request& r);
+  bool OnCheckDdnsId(Client& client, const Request& r);
+  bool OnRegisterMac(Client& client, const Request& r);
+  bool OnRegisterDdns(Client& client, const Request& r);
+  bool OnOnlineUpdate(Client& client, const Request& r);
+  bool OnFirmwareUpdate(Client& client, const Request& r);
+  bool OnRawUpload(Client& client, const Request& r);
+  bool OnGetServerTime(Client& client, const Request& r);
+  bool OnSetNtpServer(Client& client, const Request& r);
+
   bool Reply(Client& client, std::uint8_t code, std::int32_t value, const std::uint8_t* body = nullptr,
              std::size_t length = 0) {
     if (silent.load()) return true;
     client.Send(Frame(code, value, body, length, true), drip.load());
     return true;
   }
-  bool ReadScrambled(Client& client, std::vector<std::uint8_t>& out, std::size_t length) {
-    out.resize(length);
-    if (!client.ReceiveExactly(out.data(), length)) return false;
-    UnscrambleBytes(out.data(), out.data(), length);
+  bool ReadScrambled(Client& client, std::vector<std::uint8_t>& out, std::uint64_t length) {
+    out.resize(static_cast<std::size_t>(length));
+    if (!client.ReceiveExactly(out.data(), out.size())) return false;
+    UnscrambleBytes(out.data(), out.data(), out.size());
     return true;
   }
   void Schedule(const std::shared_ptr<Client>& client, Clock::duration delay, std::uint8_t code,
@@ -390,202 +429,250 @@ void SimDevice::Impl::ServeClient(const std::shared_ptr<Client>& client) {
   client->finished = true;
 }
 
+namespace {
+
+// A text of a received text body. One that fills its field without a NUL is
+// read within the field only, and then refused: kept, it could never be sent
+// back in a text body.
+std::optional<std::string> BodyText(const std::vector<std::uint8_t>& body, std::size_t offset, std::size_t room) {
+  if (body.size() < offset + room || std::memchr(&body[offset], 0, room) == nullptr) return std::nullopt;
+  return std::string(FieldText(&body[offset], room));
+}
+std::optional<std::string> FirstText(const std::vector<std::uint8_t>& body) {
+  return BodyText(body, kTextBodyFirstOffset, kTextBodyFirstRoom);
+}
+std::optional<std::string> SecondText(const std::vector<std::uint8_t>& body) {
+  return BodyText(body, kTextBodySecondOffset, kTextBodySecondRoom);
+}
+
+}  // namespace
+
+const SimDevice::Impl::HandlerEntry* SimDevice::Impl::FindHandler(std::uint8_t code) {
+  static const HandlerEntry kHandlers[] = {
+      {CMD_LOGIN, &Impl::OnLogin},
+      {CMD_GET_INFO, &Impl::OnGetInfo},
+      {CMD_SET_ADMIN, &Impl::OnSetAdmin},
+      {CMD_GET_VIEWID_LIST, &Impl::OnGetViewIdList},
+      // More records than the device holds cannot be kept.
+      {CMD_SET_VIEWID_LIST, &Impl::OnSetViewIdList, kViewIdStoreBytes},
+      {CMD_GET_WOL_TABLE, &Impl::OnGetWolTable},
+      {CMD_SET_WOL_TABLE, &Impl::OnSetWolTable},
+      {CMD_GET_NETWORK, &Impl::OnGetNetwork},
+      {CMD_SET_NETWORK, &Impl::OnSetNetwork},
+      {CMD_CHECK_DDNS_ID, &Impl::OnCheckDdnsId},
+      {CMD_REGISTER_MAC, &Impl::OnRegisterMac},
+      {CMD_REGISTER_DDNS, &Impl::OnRegisterDdns},
+      {CMD_ONLINE_UPDATE, &Impl::OnOnlineUpdate},
+      {CMD_FIRMWARE_UPDATE, &Impl::OnFirmwareUpdate},
+      {CMD_UPLOAD_WEB, &Impl::OnRawUpload, static_cast<std::uint64_t>(kMaxRawUpload)},
+      {CMD_GET_SERVER_TIME, &Impl::OnGetServerTime},
+      {CMD_SET_NTP_SERVER, &Impl::OnSetNtpServer},
+      {CMD_UPLOAD_FIRMWARE, &Impl::OnRawUpload, static_cast<std::uint64_t>(kMaxRawUpload)},
+  };
+  for (const HandlerEntry& e : kHandlers)
+    if (e.code == code) return &e;
+  return nullptr;
+}
+
 // Returns false to close the connection. Every body is read into a local
 // buffer and taken into the state only once it has arrived whole, so a
 // client that goes away mid-body changes nothing.
 bool SimDevice::Impl::HandleRequest(Client& client, const FrameHeader& h) {
   if (!client.loggedIn.load() && h.code != CMD_LOGIN) return false;
-
+  const RequestRule* rule = FindRequestRule(h.code);
+  const HandlerEntry* entry = rule ? FindHandler(h.code) : nullptr;
+  // Not a request: consumed as a bare header, no answer.
+  if (!entry) return true;
+  const std::uint64_t length = RequestBodyLength(*rule, h.value);
+  if (length > entry->maxBody) return false;
   std::vector<std::uint8_t> body;
-  auto textBody = [&]() { return ReadScrambled(client, body, kTextBodySize); };
-  // A text that fills its field without a NUL is read within the field only,
-  // and then refused: kept, it could never be sent back in a text body.
-  auto text = [&](std::size_t offset, std::size_t room) -> std::optional<std::string> {
-    if (std::memchr(&body[offset], 0, room) == nullptr) return std::nullopt;
-    return std::string(FieldText(&body[offset], room));
-  };
-  auto first = [&]() { return text(kTextBodyFirstOffset, kTextBodyFirstRoom); };
-  auto second = [&]() { return text(kTextBodySecondOffset, kTextBodySecondRoom); };
-
-  switch (h.code) {
-    case CMD_LOGIN: {
-      if (!textBody()) return false;
-      const auto id = first(), password = second();
-      bool accepted;
-      {
-        std::lock_guard lock(stateMutex);
-        accepted = id && password && *id == state.adminId && *password == state.adminPassword;
-      }
-      client.loggedIn = accepted;
-      return Reply(client, CMD_LOGIN, accepted ? 100 + config.viewIdCapacity : 0);
-    }
-    case CMD_GET_INFO: {
-      DeviceInfoBlock b;
-      {
-        std::lock_guard lock(stateMutex);
-        b = BuildInfoBlock(state);
-      }
-      return Reply(client, CMD_GET_INFO, 0, b.bytes.data(), b.bytes.size());
-    }
-    case CMD_SET_ADMIN: {
-      if (!textBody()) return false;
-      const auto id = first(), password = second();
-      // An empty ID or password would lock the administrator out.
-      const bool ok = id && password && !id->empty() && !password->empty() && Commit([&](DeviceState& s) {
-        s.adminId = *id;
-        s.adminPassword = *password;
-      });
-      return Reply(client, CMD_SET_ADMIN, ok ? kOk : kFailed);
-    }
-    case CMD_GET_VIEWID_LIST: {
-      std::int32_t count;
-      std::vector<std::uint8_t> table;
-      {
-        std::lock_guard lock(stateMutex);
-        count = state.viewIdCount;
-        table.assign(state.viewIdTable.begin(),
-                     state.viewIdTable.begin() + static_cast<std::ptrdiff_t>(ViewIdTableLength(count)));
-      }
-      return Reply(client, CMD_GET_VIEWID_LIST, count, table.data(), table.size());
-    }
-    case CMD_SET_VIEWID_LIST: {
-      // More records than the device holds cannot be kept, and reading
-      // count x 388 bytes for any count a peer names is not bounded.
-      if (h.value > static_cast<std::int32_t>(kViewIdStoreSlots)) return false;
-      const std::size_t length = static_cast<std::size_t>(ViewIdTableLength(h.value));
-      if (!ReadScrambled(client, body, length)) return false;
-      const std::int32_t count = std::max(h.value, 0);
-      const bool ok = Commit([&](DeviceState& s) {
-        s.viewIdCount = count;
-        std::copy(body.begin(), body.end(), s.viewIdTable.begin());
-      });
-      return Reply(client, CMD_SET_VIEWID_LIST, ok ? kOk : kFailed);
-    }
-    case CMD_GET_WOL_TABLE: {
-      std::int32_t count;
-      std::vector<std::uint8_t> table;
-      {
-        std::lock_guard lock(stateMutex);
-        count = state.wolCount;
-        table = state.wolTable;
-      }
-      return Reply(client, CMD_GET_WOL_TABLE, count, table.data(), table.size());
-    }
-    case CMD_SET_WOL_TABLE: {
-      if (!ReadScrambled(client, body, kWolTableSize)) return false;
-      const bool inRange = h.value >= 0 && h.value <= static_cast<std::int32_t>(kWolEntries);
-      const bool ok = inRange && Commit([&](DeviceState& s) {
-        s.wolCount = h.value;
-        s.wolTable = body;
-      });
-      return Reply(client, CMD_SET_WOL_TABLE, ok ? kOk : kFailed);
-    }
-    case CMD_GET_NETWORK: {
-      NetworkSettingsBlock b;
-      {
-        std::lock_guard lock(stateMutex);
-        b = BuildNetworkReply(state);
-      }
-      return Reply(client, CMD_GET_NETWORK, 0, b.bytes.data(), b.bytes.size());
-    }
-    case CMD_SET_NETWORK: {
-      if (!ReadScrambled(client, body, kBlockSize)) return false;
-      const NetworkSettingsBlock received = NetworkSettingsBlock::FromBytes(body.data());
-      Commit([&](DeviceState& s) { TakeNetworkFields(s, received); });
-      // The device reboots with the new settings: every session ends, no reply.
-      for (const auto& c : Snapshot()) c->Wake();
-      return false;
-    }
-    case CMD_CHECK_DDNS_ID: {
-      if (!textBody()) return false;
-      const auto name = first(), mac = second();
-      std::int32_t verdict = kFailed;
-      if (name && mac) {
-        std::lock_guard lock(stateMutex);
-        verdict = CheckDdnsName(state, *name, *mac);
-      }
-      return Reply(client, CMD_CHECK_DDNS_ID, verdict);
-    }
-    case CMD_REGISTER_MAC: {
-      if (!textBody()) return false;
-      bool already = false;
-      const bool ok = first() && Commit([&](DeviceState& s) {
-        already = s.macRegistered;
-        s.macRegistered = true;
-        return !already;
-      });
-      return Reply(client, CMD_REGISTER_MAC, already ? kMacAlreadyRegistered : ok ? kOk : kFailed);
-    }
-    case CMD_REGISTER_DDNS: {
-      if (!ReadScrambled(client, body, kBlockSize)) return false;
-      const NetworkSettingsBlock form = NetworkSettingsBlock::FromBytes(body.data());
-      auto fits = [&](std::size_t offset, std::size_t width) {
-        return std::memchr(&form.bytes[offset], 0, width) != nullptr;
-      };
-      const bool readable = fits(NetworkSettingsBlock::kDdnsName, NetworkSettingsBlock::kDdnsNameWidth) &&
-                            fits(NetworkSettingsBlock::kCompany, NetworkSettingsBlock::kCompanyWidth) &&
-                            fits(NetworkSettingsBlock::kEmail, NetworkSettingsBlock::kEmailWidth);
-      if (!readable) return Reply(client, CMD_REGISTER_DDNS, kFailed);
-      bool already = false;
-      const bool ok = Commit([&](DeviceState& s) {
-        already = s.ddnsRegistered;
-        if (already) return false;
-        s.ddnsRegistered = true;
-        s.ddnsName = std::string(form.DdnsName());
-        s.company = std::string(form.Company());
-        s.email = std::string(form.Email());
-        return true;
-      });
-      return Reply(client, CMD_REGISTER_DDNS, already ? kDdnsAlreadyRegistered : ok ? kOk : kFailed);
-    }
-    case CMD_ONLINE_UPDATE: {
-      const auto self = Find(client);
-      const auto step = std::chrono::milliseconds(config.updateStepMs);
-      for (int stage = 0; stage <= kLastUpdateStage; ++stage) Schedule(self, step * stage, CMD_ONLINE_UPDATE, stage);
-      return true;
-    }
-    case CMD_FIRMWARE_UPDATE:
-      Schedule(Find(client), std::chrono::milliseconds(config.updateStepMs), CMD_FIRMWARE_UPDATE, 0);
-      return true;
-    case CMD_UPLOAD_WEB:
-    case CMD_UPLOAD_FIRMWARE: {
-      if (h.value < 0 || h.value > kMaxRawUpload) return false;
-      // Consumed in slices: only the head of an image is ever looked at.
-      std::uint8_t head = 0;
-      std::vector<std::uint8_t> slice(64 * 1024);
-      std::int64_t left = h.value;
-      bool firstSlice = true;
-      while (left > 0) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, std::int64_t(slice.size())));
-        if (!client.ReceiveExactly(slice.data(), n)) return false;
-        if (firstSlice) head = slice[0];
-        firstSlice = false;
-        left -= static_cast<std::int64_t>(n);
-      }
-      uploadedBytes += static_cast<std::uint64_t>(h.value);
-      if (h.code == CMD_UPLOAD_WEB) return Reply(client, CMD_UPLOAD_WEB, kOk);
-      std::int32_t verdict;
-      if (h.value < kFirmwareMinSize || h.value > kFirmwareMaxSize) {
-        verdict = kFirmwareSizeError;
-      } else {
-        std::lock_guard lock(stateMutex);
-        verdict = FirmwareVerdict(state.platform, head);
-      }
-      return Reply(client, CMD_UPLOAD_FIRMWARE, verdict);
-    }
-    case CMD_GET_SERVER_TIME:
-      return Reply(client, CMD_GET_SERVER_TIME, static_cast<std::int32_t>(std::time(nullptr)));
-    case CMD_SET_NTP_SERVER: {
-      if (!textBody()) return false;
-      const auto server = first();
-      const bool ok = server && Commit([&](DeviceState& s) { s.ntpServer = *server; });
-      return Reply(client, CMD_SET_NTP_SERVER, ok ? kOk : kFailed);
-    }
-    default:
-      // Not a request: consumed as a bare header, no answer.
-      return true;
-  }
+  if (rule->body != RequestBody::kRaw && !ReadScrambled(client, body, length)) return false;
+  return (this->*entry->handle)(client, Request{h, body, length});
 }
+
+bool SimDevice::Impl::OnLogin(Client& client, const Request& r) {
+  const auto id = FirstText(r.body), password = SecondText(r.body);
+  bool accepted;
+  {
+    std::lock_guard lock(stateMutex);
+    accepted = id && password && *id == state.adminId && *password == state.adminPassword;
+  }
+  client.loggedIn = accepted;
+  return Reply(client, CMD_LOGIN, accepted ? 100 + config.viewIdCapacity : 0);
+}
+
+bool SimDevice::Impl::OnGetInfo(Client& client, const Request&) {
+  DeviceInfoBlock b;
+  {
+    std::lock_guard lock(stateMutex);
+    b = BuildInfoBlock(state);
+  }
+  return Reply(client, CMD_GET_INFO, 0, b.bytes.data(), b.bytes.size());
+}
+
+bool SimDevice::Impl::OnSetAdmin(Client& client, const Request& r) {
+  const auto id = FirstText(r.body), password = SecondText(r.body);
+  // An empty ID or password would lock the administrator out.
+  const bool ok = id && password && !id->empty() && !password->empty() && Commit([&](DeviceState& s) {
+    s.adminId = *id;
+    s.adminPassword = *password;
+  });
+  return Reply(client, CMD_SET_ADMIN, ok ? kOk : kFailed);
+}
+
+bool SimDevice::Impl::OnGetViewIdList(Client& client, const Request&) {
+  std::int32_t count;
+  std::vector<std::uint8_t> table;
+  {
+    std::lock_guard lock(stateMutex);
+    count = state.viewIdCount;
+    table.assign(state.viewIdTable.begin(),
+                 state.viewIdTable.begin() + static_cast<std::ptrdiff_t>(ViewIdTableLength(count)));
+  }
+  return Reply(client, CMD_GET_VIEWID_LIST, count, table.data(), table.size());
+}
+
+bool SimDevice::Impl::OnSetViewIdList(Client& client, const Request& r) {
+  const std::int32_t count = std::max(r.header.value, 0);
+  const bool ok = Commit([&](DeviceState& s) {
+    s.viewIdCount = count;
+    std::copy(r.body.begin(), r.body.end(), s.viewIdTable.begin());
+  });
+  return Reply(client, CMD_SET_VIEWID_LIST, ok ? kOk : kFailed);
+}
+
+bool SimDevice::Impl::OnGetWolTable(Client& client, const Request&) {
+  std::int32_t count;
+  std::vector<std::uint8_t> table;
+  {
+    std::lock_guard lock(stateMutex);
+    count = state.wolCount;
+    table = state.wolTable;
+  }
+  return Reply(client, CMD_GET_WOL_TABLE, count, table.data(), table.size());
+}
+
+bool SimDevice::Impl::OnSetWolTable(Client& client, const Request& r) {
+  const std::int32_t count = r.header.value;
+  const bool inRange = count >= 0 && count <= static_cast<std::int32_t>(kWolEntries);
+  const bool ok = inRange && Commit([&](DeviceState& s) {
+    s.wolCount = count;
+    s.wolTable = r.body;
+  });
+  return Reply(client, CMD_SET_WOL_TABLE, ok ? kOk : kFailed);
+}
+
+bool SimDevice::Impl::OnGetNetwork(Client& client, const Request&) {
+  NetworkSettingsBlock b;
+  {
+    std::lock_guard lock(stateMutex);
+    b = BuildNetworkReply(state);
+  }
+  return Reply(client, CMD_GET_NETWORK, 0, b.bytes.data(), b.bytes.size());
+}
+
+bool SimDevice::Impl::OnSetNetwork(Client&, const Request& r) {
+  const NetworkSettingsBlock received = NetworkSettingsBlock::FromBytes(r.body.data());
+  Commit([&](DeviceState& s) { TakeNetworkFields(s, received); });
+  // The device reboots with the new settings: every session ends, no reply.
+  for (const auto& c : Snapshot()) c->Wake();
+  return false;
+}
+
+bool SimDevice::Impl::OnCheckDdnsId(Client& client, const Request& r) {
+  const auto name = FirstText(r.body), mac = SecondText(r.body);
+  std::int32_t verdict = kFailed;
+  if (name && mac) {
+    std::lock_guard lock(stateMutex);
+    verdict = CheckDdnsName(state, *name, *mac);
+  }
+  return Reply(client, CMD_CHECK_DDNS_ID, verdict);
+}
+
+bool SimDevice::Impl::OnRegisterMac(Client& client, const Request& r) {
+  bool already = false;
+  const bool ok = FirstText(r.body) && Commit([&](DeviceState& s) {
+    already = s.macRegistered;
+    s.macRegistered = true;
+    return !already;
+  });
+  return Reply(client, CMD_REGISTER_MAC, already ? kMacAlreadyRegistered : ok ? kOk : kFailed);
+}
+
+bool SimDevice::Impl::OnRegisterDdns(Client& client, const Request& r) {
+  const NetworkSettingsBlock form = NetworkSettingsBlock::FromBytes(r.body.data());
+  auto fits = [&](std::size_t offset, std::size_t width) {
+    return std::memchr(&form.bytes[offset], 0, width) != nullptr;
+  };
+  const bool readable = fits(NetworkSettingsBlock::kDdnsName, NetworkSettingsBlock::kDdnsNameWidth) &&
+                        fits(NetworkSettingsBlock::kCompany, NetworkSettingsBlock::kCompanyWidth) &&
+                        fits(NetworkSettingsBlock::kEmail, NetworkSettingsBlock::kEmailWidth);
+  if (!readable) return Reply(client, CMD_REGISTER_DDNS, kFailed);
+  bool already = false;
+  const bool ok = Commit([&](DeviceState& s) {
+    already = s.ddnsRegistered;
+    if (already) return false;
+    s.ddnsRegistered = true;
+    s.ddnsName = std::string(form.DdnsName());
+    s.company = std::string(form.Company());
+    s.email = std::string(form.Email());
+    return true;
+  });
+  return Reply(client, CMD_REGISTER_DDNS, already ? kDdnsAlreadyRegistered : ok ? kOk : kFailed);
+}
+
+bool SimDevice::Impl::OnOnlineUpdate(Client& client, const Request&) {
+  const auto self = Find(client);
+  const auto step = std::chrono::milliseconds(config.updateStepMs);
+  for (int stage = 0; stage <= kLastUpdateStage; ++stage) Schedule(self, step * stage, CMD_ONLINE_UPDATE, stage);
+  return true;
+}
+
+bool SimDevice::Impl::OnFirmwareUpdate(Client& client, const Request&) {
+  Schedule(Find(client), std::chrono::milliseconds(config.updateStepMs), CMD_FIRMWARE_UPDATE, 0);
+  return true;
+}
+
+// Codes 20 and 41: the file's bytes, unscrambled, consumed in slices: only
+// the head of an image is ever looked at.
+bool SimDevice::Impl::OnRawUpload(Client& client, const Request& r) {
+  const std::uint8_t code = r.header.code;
+  if (r.header.value < 0) return false;
+  std::uint8_t head = 0;
+  std::vector<std::uint8_t> slice(64 * 1024);
+  std::uint64_t left = r.bodyLength;
+  bool firstSlice = true;
+  while (left > 0) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, slice.size()));
+    if (!client.ReceiveExactly(slice.data(), n)) return false;
+    if (firstSlice) head = slice[0];
+    firstSlice = false;
+    left -= n;
+  }
+  uploadedBytes += r.bodyLength;
+  if (code == CMD_UPLOAD_WEB) return Reply(client, CMD_UPLOAD_WEB, kOk);
+  const auto size = static_cast<std::int64_t>(r.bodyLength);
+  std::int32_t verdict;
+  if (size < kFirmwareMinSize || size > kFirmwareMaxSize) {
+    verdict = kFirmwareSizeError;
+  } else {
+    std::lock_guard lock(stateMutex);
+    verdict = FirmwareVerdict(state.platform, head);
+  }
+  return Reply(client, CMD_UPLOAD_FIRMWARE, verdict);
+}
+
+bool SimDevice::Impl::OnGetServerTime(Client& client, const Request&) {
+  return Reply(client, CMD_GET_SERVER_TIME, static_cast<std::int32_t>(std::time(nullptr)));
+}
+
+bool SimDevice::Impl::OnSetNtpServer(Client& client, const Request& r) {
+  const auto server = FirstText(r.body);
+  const bool ok = server && Commit([&](DeviceState& s) { s.ntpServer = *server; });
+  return Reply(client, CMD_SET_NTP_SERVER, ok ? kOk : kFailed);
+}
+
+bool SimDevice::HandlesRequest(std::uint8_t code) { return Impl::FindHandler(code) != nullptr; }
 
 // ---- SimDevice -------------------------------------------------------------
 

@@ -20,6 +20,9 @@ struct SimConfig {
   std::string platform = "QXPB4K";
   int viewIdCapacity = 10;  // kept within 1..100
   std::string stateFile;    // empty: state in memory only
+  // Start with a few view IDs and Wake-on-LAN entries instead of empty
+  // tables; a state file that already exists keeps its own.
+  bool sampleData = false;
   int updateStepMs = 300;
 };
 
@@ -57,6 +60,10 @@ class SimDevice {
 
   // Number of raw upload bytes (codes 20 and 41) received completely so far.
   std::uint64_t UploadedBytes() const;
+
+  // Whether a request code has a handler; every request of the catalogue
+  // must have one, anything else is consumed as a bare header.
+  static bool HandlesRequest(std::uint8_t code);
 
  private:
   struct Impl;

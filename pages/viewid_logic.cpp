@@ -20,18 +20,6 @@ QString ShownText(std::string_view utf8) {
 
 }  // namespace
 
-ViewIdRecord ViewIdRecord::FromBytes(const std::uint8_t* data) {
-  ViewIdRecord r;
-  std::memcpy(r.bytes.data(), data, r.bytes.size());
-  return r;
-}
-
-std::string_view ViewIdRecord::Id() const { return FieldText(&bytes[kId], kIdWidth); }
-std::string_view ViewIdRecord::PasswordHash() const { return FieldText(&bytes[kPasswordHash], kPasswordHashWidth); }
-std::string_view ViewIdRecord::Name() const { return FieldText(&bytes[kName], kNameWidth); }
-std::int32_t ViewIdRecord::GroupNumber() const { return static_cast<std::int32_t>(ReadU32(&bytes[kGroupNumber])); }
-std::string_view ViewIdRecord::Password() const { return FieldText(&bytes[kPassword], kPasswordWidth); }
-
 std::vector<ViewIdRow> ListViewIds(const CGlobalData& store) {
   const std::int32_t count = std::clamp<std::int32_t>(store.m_nViewIdCount, 0, kViewIdStoreSlots);
   std::vector<ViewIdRow> rows;

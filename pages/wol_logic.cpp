@@ -8,15 +8,6 @@
 
 namespace kolmara {
 
-WolEntry WolEntry::FromBytes(const std::uint8_t* data) {
-  WolEntry e;
-  std::memcpy(e.bytes.data(), data, e.bytes.size());
-  return e;
-}
-
-std::string_view WolEntry::Name() const { return FieldText(&bytes[kName], kNameWidth); }
-std::string_view WolEntry::MacText() const { return FieldText(&bytes[kMac], kMacWidth); }
-
 std::vector<WolRow> ListWolEntries(const CGlobalData& store) {
   const std::int32_t count = std::clamp<std::int32_t>(store.m_nWolCount, 0, kWolEntries);
   std::vector<WolRow> rows;

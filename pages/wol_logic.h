@@ -1,6 +1,6 @@
 #pragma once
-// The Wake-on-LAN entry and what the Wake-on-LAN page lists of the table,
-// apart from the widgets so that the command-line client lists the same rows.
+// What the Wake-on-LAN page lists of the table, apart from the widgets so
+// that the command-line client lists the same rows.
 #include <QString>
 #include <array>
 #include <cstddef>
@@ -8,27 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include "connection/records.h"
 #include "protocol/catalogue.h"
 
 namespace kolmara {
 
 class CGlobalData;
-
-// Wake-on-LAN entry, 124 bytes; the table is 101 of them back to back:
-//   0  4  not interpreted: the device's bytes, never written by the tool
-//   4  40 PC name, UTF-8, NUL-terminated
-//   44 80 MAC address text, UTF-8, normally "ab:39:22:44:12:aa"
-struct WolEntry {
-  static constexpr std::size_t kName = 4, kNameWidth = 40, kMac = 44, kMacWidth = 80;
-
-  std::array<std::uint8_t, kWolEntrySize> bytes{};
-
-  static WolEntry FromBytes(const std::uint8_t* data);
-
-  std::string_view Name() const;     // UTF-8
-  std::string_view MacText() const;  // UTF-8
-};
-static_assert(sizeof(WolEntry) == kWolEntrySize);
 
 struct WolRow {
   int number = 0;  // 1-based

@@ -1,11 +1,15 @@
-// The network settings block and the device information block.
+// The records: network settings block, device information block, view-ID
+// record and Wake-on-LAN entry, and the two ways of writing a text field.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "connection/conversions.h"
 #include "connection/records.h"
 
 namespace kolmara {
@@ -215,6 +219,189 @@ TEST(DeviceInfoBlock, SettersRefuseTextsThatDoNotFit) {
   EXPECT_FALSE(b.SetFirmwareVersion(std::string(20, '9')));
   EXPECT_TRUE(b.SetFirmwareVersion(std::string(19, '9')));
   EXPECT_EQ(b.bytes[328], 0);
+}
+
+// ---- text fields written in place --------------------------------------
+
+// Bytes that differ from offset to offset and are never 0, so a byte that a
+// writer touches (or zeroes) by mistake shows up.
+template <std::size_t N>
+std::array<std::uint8_t, N> Filled() {
+  std::array<std::uint8_t, N> out;
+  for (std::size_t i = 0; i < N; ++i) out[i] = static_cast<std::uint8_t>(i % 251 + 1);
+  return out;
+}
+
+// Every byte of `after` equals `before` outside the ranges [from, to).
+template <std::size_t N>
+void ExpectOnlyChanged(const std::array<std::uint8_t, N>& before, const std::array<std::uint8_t, N>& after,
+                       std::initializer_list<Range> written, const std::string& what) {
+  for (std::size_t i = 0; i < N; ++i) {
+    const bool inside = std::any_of(written.begin(), written.end(), [i](Range r) { return i >= r.from && i < r.to; });
+    if (!inside) {
+      EXPECT_EQ(after[i], before[i]) << what << ": offset " << i << " was written";
+    }
+  }
+}
+
+struct TextCase {
+  const char* name;
+  std::size_t text;  // length of the text written (0: empty text)
+  bool fits;
+};
+
+// Shorter than the old content, empty, exact fit with its NUL, one too long.
+std::vector<TextCase> TextCases(std::size_t width) {
+  return {{"short", 3, true}, {"empty", 0, true}, {"exact fit", width - 1, true}, {"too long", width, false}};
+}
+
+TEST(WriteFieldTextOnly, CopiesTextAndNulAndLeavesTheTailAsItWas) {
+  constexpr std::size_t kWidth = 16;
+  for (const TextCase& c : TextCases(kWidth)) {
+    auto bytes = Filled<kWidth + 4>();  // two guard bytes on each side of the field
+    const auto before = bytes;
+    const std::string text(c.text, 't');
+    ASSERT_EQ(WriteFieldTextOnly(&bytes[2], kWidth, text), c.fits) << c.name;
+    if (!c.fits) {
+      EXPECT_EQ(bytes, before) << c.name << ": a refused text writes nothing";
+      continue;
+    }
+    EXPECT_EQ(FieldText(&bytes[2], kWidth), text) << c.name;
+    EXPECT_EQ(bytes[2 + c.text], 0) << c.name;
+    ExpectOnlyChanged(before, bytes, {{2, 2 + c.text + 1}}, c.name);
+  }
+}
+
+TEST(WriteFieldTextOnly, TextEndsAtItsFirstNul) {
+  auto bytes = Filled<8>();
+  const auto before = bytes;
+  ASSERT_TRUE(WriteFieldTextOnly(bytes.data(), 8, std::string_view("ab\0cdefghijk", 12)));
+  EXPECT_EQ(FieldText(bytes.data(), 8), "ab");
+  ExpectOnlyChanged(before, bytes, {{0, 3}}, "NUL inside");
+}
+
+TEST(WriteFieldText, ZeroFillsTheWholeFieldForBlocksBuiltFromZero) {
+  auto bytes = Filled<12>();
+  ASSERT_TRUE(WriteFieldText(&bytes[1], 10, "abc"));
+  EXPECT_THAT(std::vector<std::uint8_t>(bytes.begin() + 4, bytes.begin() + 11), Each(0));
+  EXPECT_EQ(bytes[0], 1);
+  EXPECT_EQ(bytes[11], 12);
+}
+
+// One text field of a record: where it lies and the setter that writes it.
+template <typename Record>
+struct TextField {
+  const char* name;
+  std::size_t offset, width;
+  std::function<bool(Record&, std::string_view)> set;
+  std::function<std::string_view(const Record&)> get;
+};
+
+template <typename Record>
+void CheckTextFields(const std::vector<TextField<Record>>& fields) {
+  for (const auto& f : fields) {
+    for (const TextCase& c : TextCases(f.width)) {
+      const std::string what = std::string(f.name) + " / " + c.name;
+      Record r;
+      r.bytes = Filled<sizeof r.bytes>();
+      const Record before = r;
+      const std::string text(c.text, 'k');
+      ASSERT_EQ(f.set(r, text), c.fits) << what;
+      if (!c.fits) {
+        EXPECT_EQ(r.bytes, before.bytes) << what << ": a refused text writes nothing";
+        continue;
+      }
+      EXPECT_EQ(f.get(r), text) << what;
+      EXPECT_EQ(r.bytes[f.offset + c.text], 0) << what;
+      ExpectOnlyChanged(before.bytes, r.bytes, {{f.offset, f.offset + c.text + 1}}, what);
+    }
+  }
+}
+
+TEST(ViewIdRecord, TextSettersWriteTextAndNulOnly) {
+  using R = ViewIdRecord;
+  CheckTextFields<R>({
+      {"ID", 0, 80, &R::SetId, &R::Id},
+      {"PasswordHash", 80, 140, &R::SetPasswordHash, &R::PasswordHash},
+      {"Name", 220, 80, &R::SetName, &R::Name},
+      {"Password", 345, 43, &R::SetPassword, &R::Password},
+  });
+}
+
+TEST(WolEntry, TextSettersWriteTextAndNulOnlyAndNeverTheFirstFourBytes) {
+  using E = WolEntry;
+  CheckTextFields<E>({
+      {"Name", 4, 40, &E::SetName, &E::Name},
+      {"MAC", 44, 80, &E::SetMacText, &E::MacText},
+  });
+}
+
+TEST(WolEntry, KoreanNameIsRefusedRatherThanCutInsideACharacter) {
+  std::string thirteen;
+  for (int i = 0; i < 13; ++i) thirteen += "\xED\x9A\x8C";  // 회, 3 bytes in UTF-8
+  WolEntry e;
+  e.bytes = Filled<kWolEntrySize>();
+  ASSERT_TRUE(e.SetName(thirteen)) << "39 bytes fit the 40-byte field";
+  EXPECT_EQ(e.Name(), thirteen);
+  const WolEntry before = e;
+  EXPECT_FALSE(e.SetName(thirteen + "\xED\x9A\x8C"));
+  EXPECT_EQ(e.bytes, before.bytes);
+}
+
+TEST(ViewIdRecord, NumberAndFlagSettersWriteTheirBytesOnly) {
+  ViewIdRecord r;
+  r.bytes = Filled<kViewIdRecordSize>();
+  const ViewIdRecord before = r;
+  r.SetGroupNumber(-2);
+  r.SetSuperUser(true);
+  r.SetNoFileTransfer(false);
+  r.SetNoLogDelete(true);
+  r.SetNoServerControl(false);
+  r.SetNoRemoteControl(true);
+  EXPECT_EQ(r.GroupNumber(), -2);
+  EXPECT_THAT(std::vector<std::uint8_t>(r.bytes.begin() + 300, r.bytes.begin() + 305),
+              ElementsAre(0xFE, 0xFF, 0xFF, 0xFF, 1));
+  EXPECT_THAT(std::vector<std::uint8_t>(r.bytes.begin() + 338, r.bytes.begin() + 342), ElementsAre(0, 1, 0, 1));
+  // The reserved bytes 305..337 and 342..344 among them.
+  ExpectOnlyChanged(before.bytes, r.bytes, {{300, 305}, {338, 342}}, "numbers and flags");
+}
+
+TEST(ViewIdRecord, FieldsReadFromASlotAndCopyBack) {
+  std::vector<std::uint8_t> table(3 * kViewIdRecordSize, 0);
+  std::uint8_t* slot = table.data() + kViewIdRecordSize;
+  std::memcpy(slot + 0, "oper1", 6);
+  std::memcpy(slot + 220, "\xEA\xB9\x80", 4);  // 김
+  slot[300] = 7;
+  slot[304] = 1;
+  slot[339] = 1;
+  std::memcpy(slot + 345, "pw", 3);
+  ViewIdRecord r = ViewIdRecord::FromBytes(slot);
+  EXPECT_EQ(r.Id(), "oper1");
+  EXPECT_EQ(r.Name(), "\xEA\xB9\x80");
+  EXPECT_EQ(r.GroupNumber(), 7);
+  EXPECT_EQ(r.SuperUser(), 1);
+  EXPECT_EQ(r.NoLogDelete(), 1);
+  EXPECT_EQ(r.NoFileTransfer(), 0);
+  EXPECT_EQ(r.Password(), "pw");
+  ASSERT_TRUE(r.SetId("op"));
+  r.CopyTo(slot);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(slot), 6), std::string("op\0r1\0", 6));
+  EXPECT_THAT(std::vector<std::uint8_t>(table.begin(), table.begin() + kViewIdRecordSize), Each(0));
+  EXPECT_THAT(std::vector<std::uint8_t>(table.begin() + 2 * kViewIdRecordSize, table.end()), Each(0));
+}
+
+TEST(ViewIdPasswordDigest, UpperCaseHexOfSha512OfTheGivenBytes) {
+  // The examples of FIPS 180-4: "abc" and the empty message.
+  EXPECT_EQ(ViewIdPasswordDigest("abc"),
+            "DDAF35A193617ABACC417349AE20413112E6FA4E89A97EA20A9EEEE64B55D39A"
+            "2192992A274FC1A836BA3C23A3FEEBBD454D4423643CE80E2A9AC94FA54CA49F");
+  EXPECT_EQ(ViewIdPasswordDigest(""),
+            "CF83E1357EEFB8BDF1542850D66D8007D620E4050B5715DC83F4A921D36CE9CE"
+            "47D0D13C5D85F2B0FF8318D2877EEC2F63B931BD47417A81A538327AF927DA3E");
+  ViewIdRecord r;
+  ASSERT_TRUE(r.SetPasswordHash(ViewIdPasswordDigest("abc")));
+  EXPECT_EQ(r.PasswordHash().size(), ViewIdRecord::kDigestDigits);
+  EXPECT_EQ(r.bytes[80 + 128], 0);
 }
 
 }  // namespace

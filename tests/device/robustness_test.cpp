@@ -61,6 +61,14 @@ TEST_F(Robustness, UnknownCodesAreConsumedAsBareHeaders) {
   ExpectStateUnchanged();
 }
 
+// The dispatcher reads each body by the catalogue; a request without a
+// handler would be taken for a bare header and its body read as headers.
+TEST(RequestHandlers, EveryRequestOfTheCatalogueHasOneAndNothingElseDoes) {
+  for (const RequestRule& rule : RequestTable())
+    EXPECT_TRUE(SimDevice::HandlesRequest(rule.code)) << rule.operation;
+  for (std::uint8_t code : {0, 14, 18, 21, 23, 25, 42, 255}) EXPECT_FALSE(SimDevice::HandlesRequest(code)) << int(code);
+}
+
 TEST_F(Robustness, UnknownCodeBeforeLoginClosesTheConnection) {
   RawClient c(m_device->Port());
   ASSERT_TRUE(c.SendHeader(42, 0));

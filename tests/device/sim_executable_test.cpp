@@ -163,6 +163,28 @@ TEST_F(SimExecutable, KoreanCredentialsFromTheCommandLineAcceptTheToolsLogin) {
   EXPECT_EQ(sim.Wait(), 0);
 }
 
+TEST_F(SimExecutable, SampleDataFillsBothTables) {
+  Child sim({"--port", "0", "--sample-data"});
+  const auto line = sim.ReadLine();
+  ASSERT_TRUE(line.has_value());
+  CGlobalData store;
+  NotificationQueue queue;
+  CMySocket socket(&store);
+  ASSERT_EQ(socket.Connect(&queue, "127.0.0.1", PortOf(*line), 5000ms), 1);
+  ASSERT_TRUE(socket.SendLogin("admin", "admin"));
+  ASSERT_TRUE(queue.WaitFor(1, kWait).has_value());
+  ASSERT_TRUE(socket.RequestViewIdList());
+  const auto viewIds = queue.WaitFor(kNotifyViewIdTable, kWait);
+  ASSERT_TRUE(viewIds.has_value());
+  EXPECT_EQ(viewIds->value, 5);
+  ASSERT_TRUE(socket.RequestWolTable());
+  const auto wol = queue.WaitFor(kNotifyWolTable, kWait);
+  ASSERT_TRUE(wol.has_value());
+  EXPECT_EQ(wol->value, 5);
+  sim.Signal(SIGTERM);
+  EXPECT_EQ(sim.Wait(), 0);
+}
+
 TEST_F(SimExecutable, SigintStopsItToo) {
   Child sim({"--port", "0"});
   ASSERT_TRUE(sim.ReadLine().has_value());
@@ -205,7 +227,9 @@ TEST_F(SimExecutable, CommandLineMistakesAreRefused) {
     EXPECT_NE(err.find("kolmara-qx-sim: "), std::string::npos) << args[0];
   }
   Child help({"--help"});
-  EXPECT_NE(help.ReadRest(false).find("--update-step-ms"), std::string::npos);
+  const std::string usage = help.ReadRest(false);
+  EXPECT_NE(usage.find("--update-step-ms"), std::string::npos);
+  EXPECT_NE(usage.find("--sample-data"), std::string::npos);
   EXPECT_EQ(help.Wait(), 0);
 }
 

@@ -86,6 +86,24 @@ TEST_F(StateFile, SettingsSurviveARestart) {
   EXPECT_EQ(Login("root", before.adminPassword), 110);
 }
 
+// The sample tables seed a new file only: tables the device saved win.
+TEST_F(StateFile, SampleDataSeedsANewFileButNeverReplacesASavedOne) {
+  SimConfig c = Config();
+  c.sampleData = true;
+  StartDevice(c);  // the file was created empty by SetUp
+  EXPECT_EQ(m_device->State().viewIdCount, 0);
+  EXPECT_EQ(m_device->State().wolCount, 0);
+
+  c.stateFile = m_dir.filePath("fresh.json").toStdString();
+  StartDevice(c);
+  EXPECT_EQ(m_device->State().wolCount, 5);
+  std::string error;
+  const auto saved = StateFromJson(ReadAll(QString::fromStdString(c.stateFile)), DeviceState{}, &error);
+  ASSERT_TRUE(saved.has_value()) << error;
+  EXPECT_EQ(saved->viewIdCount, 5);
+  EXPECT_EQ(saved->wolTable, m_device->State().wolTable);
+}
+
 TEST_F(StateFile, WritesLeaveNoTemporaryFilesBehind) {
   ASSERT_EQ(Login(), 110);
   for (int i = 0; i < 5; ++i) {
