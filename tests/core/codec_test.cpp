@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "protocol/frame.h"
@@ -73,25 +74,37 @@ TEST(Scrambler, AlteredWireByteStaysInsideItsRun) {
   EXPECT_FALSE(std::equal(decoded.begin() + 1, decoded.end(), headerPlain.begin() + 1));
 }
 
-// The folded UnscrambleBytes must equal the plain loop for every tail length
-// and for the largest run the protocol carries, also in place.
+// UnscrambleBytes goes through chunks of two sizes, a padded last chunk and
+// a byte loop for what is left; it must equal the plain loop for every length
+// across all of those boundaries, for the largest runs the protocol carries,
+// for any alignment of the buffers and in place.
 TEST(Scrambler, FoldedUnscrambleEqualsReference) {
-  auto check = [](std::size_t length, std::uint32_t seed) {
-    SCOPED_TRACE(length);
-    const Bytes wire = RandomBytes(length, seed);
-    Bytes expected(length), folded(length);
+  auto check = [](const Bytes& wire, std::size_t offset) {
+    const std::size_t length = wire.size();
+    Bytes expected(length);
     UnscrambleBytesReference(wire.data(), expected.data(), length);
-    UnscrambleBytes(wire.data(), folded.data(), length);
-    EXPECT_EQ(folded, expected);
-    Bytes inPlace = wire;
-    UnscrambleBytes(inPlace.data(), inPlace.data(), length);
-    EXPECT_EQ(inPlace, expected);
+    Bytes in(offset + length), out(offset + length);
+    std::copy(wire.begin(), wire.end(), in.begin() + static_cast<std::ptrdiff_t>(offset));
+    UnscrambleBytes(in.data() + offset, out.data() + offset, length);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin() + static_cast<std::ptrdiff_t>(offset)))
+        << "length " << length << ", offset " << offset;
+    UnscrambleBytes(in.data() + offset, in.data() + offset, length);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), in.begin() + static_cast<std::ptrdiff_t>(offset)))
+        << "in place, length " << length << ", offset " << offset;
   };
-  for (std::size_t length = 0; length <= 64; ++length) check(length, static_cast<std::uint32_t>(100 + length));
-  // Around the boundaries of the 256-byte chunks the folded loop works in.
-  for (std::size_t length : {252u, 255u, 256u, 257u, 259u, 260u, 511u, 513u, 1027u}) check(length, 7000);
-  check(198656, 4242);
-  check(198656 + 3, 4243);
+  // Every length up to a little over two large chunks, each at two alignments.
+  for (std::size_t length = 0; length <= 1100; ++length) {
+    const Bytes wire = RandomBytes(length, static_cast<std::uint32_t>(100 + length));
+    check(wire, 0);
+    check(wire, 1 + length % 15);
+  }
+  // The long runs, at their own lengths and just off them; bytes all 0 or all
+  // 0xFF take the 16-bit sums through their extremes.
+  for (std::size_t length : {12524u, 39188u, 90112u, 198656u, 198656u + 3u, 198656u + 47u, 198656u + 48u}) {
+    check(RandomBytes(length, static_cast<std::uint32_t>(length)), 0);
+  }
+  check(Bytes(4096, 0x00), 0);
+  check(Bytes(4096, 0xFF), 3);
 }
 
 TEST(FrameHeader, ByteZeroIsScrambledToo) {
