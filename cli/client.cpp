@@ -62,7 +62,6 @@ class Session {
     if (!Connection().SendLogin(id, password)) return Lost();
     Notification reply;
     if (const int rc = Await(kNotifyLogin, reply); rc != kExitOk) return rc;
-    ApplyReplyToStore(kNotifyLogin, reply.value, *m_store);
     if (!LoginCapacity(reply.value)) {
       Show(QString::fromUtf8(kMsgLoginFailed));
       return kExitLoginRefused;
@@ -70,9 +69,10 @@ class Session {
     return kExitOk;
   }
 
-  // Waits for notification `code`. Device notices that arrive meanwhile are
-  // handled as the main window handles them; the end of the connection and
-  // the time-out end the wait.
+  // Waits for notification `code`. Every notification taken goes into the
+  // store as the main window puts it there; device notices that arrive
+  // meanwhile are told as the window tells them. The end of the connection
+  // and the time-out end the wait.
   int Await(int code, Notification& result) {
     // One deadline for the whole wait: a chatty device must not stretch it.
     const auto deadline = std::chrono::steady_clock::now() + m_timeout;
@@ -86,12 +86,12 @@ class Session {
         return kExitConnection;
       }
       if (n->code == kNotifyConnectionEnded) return Lost();
+      ApplyNotificationToStore(*n, *m_store);
       if (n->code == code) {
         result = std::move(*n);
         return kExitOk;
       }
       if (n->code == kNotifyDeviceNotice) {
-        ApplyReplyToStore(n->code, n->value, *m_store);
         const ReplyOutcome outcome = DescribeReply(n->code, n->value);
         if (!outcome.message.isEmpty()) Show(outcome.message);
         // The device restarts its relay service: the window would end here.
@@ -132,7 +132,6 @@ int RunCommand(Session& s, const Options& o, const AdminChangeResult& admin, con
       if (const int rc = s.Await(kNotifyDeviceInfo, n); rc != kExitOk) return rc;
       if (!n.block) return s.Lost();
       const DeviceInfoBlock block = DeviceInfoBlock::FromBytes(n.block->data());
-      ApplyDeviceInfoToStore(block, s.Store());
       StoreProductIdentity(block, s.Store());
       io.out << FormatInfo(BuildProductSummary(block, s.Store()), o.json);
       return kExitOk;

@@ -37,6 +37,7 @@ inline void PrintTo(const Notification& n, std::ostream* os) {
     for (std::size_t i = 0; i < 8; ++i) *os << ' ' << std::hex << int((*n.block)[i]) << std::dec;
     *os << " ...";
   }
+  if (n.table) *os << ", table of " << n.table->size() << " bytes";
   *os << '}';
 }
 
