@@ -142,8 +142,8 @@ void CKolmaraSettingDlg::OnTabSelChange(int index) {
 }
 
 void CKolmaraSettingDlg::customEvent(QEvent* event) {
-  if (event->type() == static_cast<QEvent::Type>(kReplyEventType)) {
-    OnReplyNotification(static_cast<ReplyEvent*>(event)->notification());
+  if (ReplyEvent* reply = AsReplyEvent(event)) {
+    OnReplyNotification(reply->notification());
     return;
   }
   QDialog::customEvent(event);

@@ -178,8 +178,8 @@ void CLoginDlg::OnConnectFailed() {
 }
 
 void CLoginDlg::customEvent(QEvent* event) {
-  if (event->type() == static_cast<QEvent::Type>(kReplyEventType)) {
-    OnUserReplyMsg(static_cast<ReplyEvent*>(event)->notification());
+  if (ReplyEvent* reply = AsReplyEvent(event)) {
+    OnUserReplyMsg(reply->notification());
     return;
   }
   QDialog::customEvent(event);

@@ -11,9 +11,38 @@
 
 #include "connection/notify.h"
 
+#if defined(__SANITIZE_THREAD__)
+#define KOLMARA_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define KOLMARA_TSAN 1
+#endif
+#endif
+#ifdef KOLMARA_TSAN
+#include <sanitizer/tsan_interface.h>
+#endif
+
 namespace kolmara {
 
 inline constexpr int kReplyEventType = 11155;
+
+// Qt hands a posted event to the receiver's thread under a lock TSan cannot
+// see unless Qt itself is built with it, so under TSan every posted reply
+// would look shared without a lock. These two say what that lock does: all
+// written before the post is visible to whoever handles the event.
+namespace detail {
+inline char g_replyHandOver;
+inline void ReplyPosted() {
+#ifdef KOLMARA_TSAN
+  __tsan_release(&g_replyHandOver);
+#endif
+}
+inline void ReplyReceived() {
+#ifdef KOLMARA_TSAN
+  __tsan_acquire(&g_replyHandOver);
+#endif
+}
+}  // namespace detail
 
 // The tables of the reply events that are posted and not yet handled, in
 // order, per notification code. Qt's event queue cannot be searched, so an
@@ -88,17 +117,27 @@ class ReplyEvent : public QEvent {
   std::shared_ptr<WaitingTables> m_tables;
 };
 
+// The reply event in `e`, or nullptr. Receivers look at an event through
+// this before anything else, so that a sanitizer sees the hand-over.
+inline ReplyEvent* AsReplyEvent(QEvent* e) {
+  detail::ReplyReceived();
+  return e->type() == static_cast<QEvent::Type>(kReplyEventType) ? static_cast<ReplyEvent*>(e) : nullptr;
+}
+
 // The receiver must outlive this target; the connection guarantees that no
 // Post is running once SetNotifyWindow has replaced the target.
 class QtNotifyTarget : public INotifyTarget {
  public:
   explicit QtNotifyTarget(QObject* receiver) : m_receiver(receiver) {}
   void Post(Notification n) override {
-    if (!n.table) {
-      QCoreApplication::postEvent(m_receiver, new ReplyEvent(std::move(n)));
-      return;
-    }
-    if (m_tables->Keep(n)) QCoreApplication::postEvent(m_receiver, new ReplyEvent(std::move(n), m_tables));
+    ReplyEvent* event = nullptr;
+    if (!n.table)
+      event = new ReplyEvent(std::move(n));
+    else if (m_tables->Keep(n))
+      event = new ReplyEvent(std::move(n), m_tables);
+    if (!event) return;  // its table went to an event already posted
+    detail::ReplyPosted();
+    QCoreApplication::postEvent(m_receiver, event);
   }
   QObject* receiver() const { return m_receiver; }
 

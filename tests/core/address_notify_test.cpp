@@ -50,15 +50,15 @@ TEST(DeviceAddress, Table) {
 
 TEST(NotificationQueue, WaitForKeepsWhatCameFirst) {
   NotificationQueue q;
-  q.Post({5, 101, std::nullopt});
-  q.Post({6, 3, std::nullopt});
-  q.Post({7, 101, std::nullopt});
-  const auto six = q.WaitFor(6, 10ms);
+  q.Post({kNotifyViewIdWritten, 101, std::nullopt});
+  q.Post({kNotifyWolTable, 3, std::nullopt});
+  q.Post({kNotifyWolWritten, 101, std::nullopt});
+  const auto six = q.WaitFor(kNotifyWolTable, 10ms);
   ASSERT_TRUE(six.has_value());
   EXPECT_EQ(six->value, 3);
-  EXPECT_THAT(test::CodesAndValues(q.Snapshot()), ::testing::ElementsAre(::testing::Pair(5, 101), ::testing::Pair(7, 101)));
-  EXPECT_EQ(q.WaitFor(6, 10ms), std::nullopt);
-  EXPECT_EQ(q.Next(0ms)->code, 5);
+  EXPECT_THAT(test::CodesAndValues(q.Snapshot()), ::testing::ElementsAre(::testing::Pair(kNotifyViewIdWritten, 101), ::testing::Pair(kNotifyWolWritten, 101)));
+  EXPECT_EQ(q.WaitFor(kNotifyWolTable, 10ms), std::nullopt);
+  EXPECT_EQ(q.Next(0ms)->code, kNotifyViewIdWritten);
   q.Clear();
   EXPECT_EQ(q.Size(), 0u);
 }
@@ -68,7 +68,7 @@ TEST(NotificationQueue, EmptyQueueWaitsTheWholeTimeout) {
   for (const auto timeout : {0ms, 1ms, 30ms}) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(q.Next(timeout), std::nullopt);
-    EXPECT_EQ(q.WaitFor(4, timeout), std::nullopt);
+    EXPECT_EQ(q.WaitFor(kNotifyViewIdTable, timeout), std::nullopt);
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_GE(took, 2 * timeout - 1ms) << timeout.count();
     EXPECT_LT(took, 2 * timeout + 500ms) << timeout.count();
@@ -79,10 +79,10 @@ TEST(NotificationQueue, WaitForWakesOnAPostFromAnotherThread) {
   NotificationQueue q;
   std::thread poster([&] {
     std::this_thread::sleep_for(20ms);
-    q.Post({1, 150, std::nullopt});
-    q.Post({255, 0, std::nullopt});
+    q.Post({kNotifyLogin, 150, std::nullopt});
+    q.Post({kNotifyConnectionEnded, 0, std::nullopt});
   });
-  const auto end = q.WaitFor(255, 5s);
+  const auto end = q.WaitFor(kNotifyConnectionEnded, 5s);
   poster.join();
   ASSERT_TRUE(end.has_value());
   EXPECT_EQ(q.Size(), 1u);
@@ -145,8 +145,9 @@ class Receiver : public QObject {
  public:
   std::vector<Notification> got;
   bool event(QEvent* e) override {
-    if (e->type() != static_cast<QEvent::Type>(kReplyEventType)) return QObject::event(e);
-    got.push_back(static_cast<ReplyEvent*>(e)->notification());
+    ReplyEvent* reply = AsReplyEvent(e);
+    if (!reply) return QObject::event(e);
+    got.push_back(reply->notification());
     return true;
   }
 };
@@ -162,16 +163,16 @@ TEST(QtNotifyTarget, PostsAReplyEventHandledOnTheReceiversThread) {
   block[12] = 'Q';
   // Posted from another thread, as the receive thread does.
   std::thread([&] {
-    target.Post({2, 0, block});
-    target.Post({255, 0, std::nullopt});
+    target.Post({kNotifyDeviceInfo, 0, block});
+    target.Post({kNotifyConnectionEnded, 0, std::nullopt});
   }).join();
   EXPECT_TRUE(receiver.got.empty()) << "nothing is handled before the event loop runs";
   QCoreApplication::processEvents();
   ASSERT_EQ(receiver.got.size(), 2u);
-  EXPECT_EQ(receiver.got[0].code, 2);
+  EXPECT_EQ(receiver.got[0].code, kNotifyDeviceInfo);
   ASSERT_TRUE(receiver.got[0].block.has_value());
   EXPECT_EQ((*receiver.got[0].block)[12], 'Q');
-  EXPECT_EQ(receiver.got[1].code, 255);
+  EXPECT_EQ(receiver.got[1].code, kNotifyConnectionEnded);
 }
 
 class QtTarget : public ::testing::Test {
@@ -223,7 +224,7 @@ TEST_F(QtTarget, AnEventDroppedUnreadFreesItsSlot) {
   struct Ignoring : QObject {
     int seen = 0;
     bool event(QEvent* e) override {
-      if (e->type() != static_cast<QEvent::Type>(kReplyEventType)) return QObject::event(e);
+      if (!AsReplyEvent(e)) return QObject::event(e);
       ++seen;
       return true;
     }

@@ -23,6 +23,7 @@ using namespace std::chrono_literals;
 using test::Bytes;
 using test::CodesAndValues;
 using test::Frame;
+using test::kMarkerNotification;
 using test::kMarkerValue;
 using test::MarkerFrame;
 using test::RandomBytes;
@@ -106,14 +107,14 @@ TEST_P(ReplyRow, ConsumesItsBodyAndPostsItsNotification) {
   if (c.notification) {
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].code, c.notification);
-    if (c.code == 2 || c.code == 8) {
+    if (c.code == CMD_GET_INFO || c.code == CMD_GET_NETWORK) {
       ASSERT_TRUE(got[0].block.has_value()) << "the decoded block travels with the notification";
       EXPECT_THAT(*got[0].block, ElementsAreArray(body));
     } else {
       EXPECT_EQ(got[0].value, c.value);
       EXPECT_FALSE(got[0].block.has_value());
     }
-    if (c.code == 4 || c.code == 6) {
+    if (c.code == CMD_GET_VIEWID_LIST || c.code == CMD_GET_WOL_TABLE) {
       ASSERT_TRUE(got[0].table) << "the table travels with the notification";
       EXPECT_THAT(*got[0].table, ElementsAreArray(body));
     } else {
@@ -121,7 +122,7 @@ TEST_P(ReplyRow, ConsumesItsBodyAndPostsItsNotification) {
     }
   }
   ASSERT_FALSE(got.empty());
-  EXPECT_THAT(CodesAndValues({got.back()}), ElementsAre(Pair(3, kMarkerValue)));
+  EXPECT_THAT(CodesAndValues({got.back()}), ElementsAre(Pair(kMarkerNotification, kMarkerValue)));
   EXPECT_TRUE(m_socket->IsConnected());
 }
 
@@ -131,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(AllCodes, ReplyRow, ::testing::ValuesIn(kReplies),
 TEST_F(Connected, BlankModeIsStoredAndNothingPosted) {
   m_peer.Send(test::Concat({Frame(25, 1), MarkerFrame()}));
   const auto got = TakeExactly(m_queue, 1);
-  EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(kNotifyAdminChanged, kMarkerValue)));
+  EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(kMarkerNotification, kMarkerValue)));
   EXPECT_EQ(m_store->m_nBlankMode.load(), 1);
 }
 
@@ -168,7 +169,7 @@ TEST_F(Connected, BulkBlocksAreReadOnlyForAPositiveValue) {
     const Bytes body = c.value > 0 ? RandomBytes(size, c.code) : Bytes{};
     m_peer.Send(test::Concat({Frame(c.code, c.value, body), MarkerFrame()}));
     const auto got = TakeExactly(m_queue, 2, 5s, 0ms);
-    EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(c.notification, c.value), Pair(3, kMarkerValue)));
+    EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(c.notification, c.value), Pair(kMarkerNotification, kMarkerValue)));
     EXPECT_EQ(c.code == 21 ? m_store->m_nBulk21Value : m_store->m_nBulk22Value, c.value);
     const Bytes stored(buffer, buffer + size);
     if (c.value > 0) {
@@ -196,7 +197,7 @@ TEST_P(ViewIdReply, ReadsTheTableAndStaysInStep) {
   m_peer.Send(test::Concat({Frame(4, c.count, body), MarkerFrame()}));
 
   const auto got = TakeExactly(m_queue, 2);
-  EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(kNotifyViewIdTable, c.count), Pair(3, kMarkerValue)));
+  EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(kNotifyViewIdTable, c.count), Pair(kMarkerNotification, kMarkerValue)));
   EXPECT_THAT(Bytes(table, table + kViewIdStoreBytes), Each(0xEE)) << "the receive thread leaves the store alone";
   ASSERT_EQ(got.size(), 2u);
   ApplyNotificationToStore(got[0], *m_store);  // as the handling thread does
@@ -233,17 +234,17 @@ TEST_F(Connected, ByteByByteDeliveryDecodesTheSame) {
   EXPECT_EQ(DeviceInfoBlock::FromBytes(got[0].block->data()).DeviceName(), "QX-100");
   EXPECT_EQ(DeviceInfoBlock::FromBytes(got[0].block->data()).ConnectionLimit(), 300);
   EXPECT_THAT(CodesAndValues({got[1], got[2], got[3]}),
-              ElementsAre(Pair(15, 101), Pair(20, 0), Pair(3, kMarkerValue)));
+              ElementsAre(Pair(kNotifyDeviceNotice, 101), Pair(kNotifyBulk21, 0), Pair(kMarkerNotification, kMarkerValue)));
 }
 
 TEST_F(Connected, NotificationsGoToTheWindowSetLast) {
   NotificationQueue mainWindow;
   m_socket->SetNotifyWindow(&mainWindow);
   m_peer.Send(Frame(5, 101));
-  EXPECT_THAT(CodesAndValues(TakeExactly(mainWindow, 1)), ElementsAre(Pair(5, 101)));
+  EXPECT_THAT(CodesAndValues(TakeExactly(mainWindow, 1)), ElementsAre(Pair(kNotifyViewIdWritten, 101)));
   EXPECT_EQ(m_queue.Size(), 0u);
   m_store.reset();  // the 255 goes to the window still set
-  EXPECT_THAT(CodesAndValues(TakeExactly(mainWindow, 1)), ElementsAre(Pair(255, 0)));
+  EXPECT_THAT(CodesAndValues(TakeExactly(mainWindow, 1)), ElementsAre(Pair(kNotifyConnectionEnded, 0)));
 }
 
 // ---- Ends of the connection ------------------------------------------------
@@ -260,7 +261,7 @@ TEST_P(PeerCloses, PostsExactlyOne255AndNothingOfThePartialFrame) {
   m_peer.Send(GetParam().sent);
   m_peer.CloseClient();
   const auto got = TakeExactly(m_queue, 1, 5s, 100ms);
-  EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(255, 0)));
+  EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(kNotifyConnectionEnded, 0)));
   EXPECT_FALSE(m_socket->IsConnected());
   EXPECT_EQ(m_store->m_nWolCount, wolBefore) << "a partial table is not stored";
   EXPECT_FALSE(m_socket->RequestDeviceInfo()) << "closed: nothing is sent";
@@ -282,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Connected, DisconnectPostsOne255AndASecondChangesNothing) {
   m_socket->Disconnect();
   EXPECT_FALSE(m_socket->IsConnected());
-  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1, 5s, 100ms)), ElementsAre(Pair(255, 0)));
+  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1, 5s, 100ms)), ElementsAre(Pair(kNotifyConnectionEnded, 0)));
   m_peer.WaitClientClosed();
   m_socket->Disconnect();
   EXPECT_FALSE(m_socket->IsConnected());
@@ -302,7 +303,7 @@ TEST_F(Connected, SendsOnAClosedConnectionSendNothing) {
   EXPECT_FALSE(m_socket->UploadFirmware(file.data(), file.size()));
   EXPECT_FALSE(m_socket->SendRequest(13, 0, nullptr, 0, BodyEncoding::kScrambled));
   EXPECT_TRUE(m_peer.WaitClientClosed().empty());
-  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(255, 0))) << "only the one from Disconnect";
+  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(kNotifyConnectionEnded, 0))) << "only the one from Disconnect";
 }
 
 TEST(BlockedSend, DisconnectMakesItReturn) {
@@ -319,7 +320,7 @@ TEST(BlockedSend, DisconnectMakesItReturn) {
   socket.Disconnect();
   ASSERT_EQ(upload.wait_for(5s), std::future_status::ready);
   EXPECT_FALSE(upload.get());
-  EXPECT_THAT(CodesAndValues(TakeExactly(queue, 1)), ElementsAre(Pair(255, 0)));
+  EXPECT_THAT(CodesAndValues(TakeExactly(queue, 1)), ElementsAre(Pair(kNotifyConnectionEnded, 0)));
 }
 
 TEST(Store, DestroyingItClosesItsOpenConnectionFirst) {
@@ -330,7 +331,7 @@ TEST(Store, DestroyingItClosesItsOpenConnectionFirst) {
   ASSERT_EQ(store->m_pConnection->Connect(&queue, QStringLiteral("127.0.0.1"), peer.Port()), 1);
   ASSERT_TRUE(peer.Accept());
   store.reset();
-  EXPECT_THAT(CodesAndValues(TakeExactly(queue, 1)), ElementsAre(Pair(255, 0)));
+  EXPECT_THAT(CodesAndValues(TakeExactly(queue, 1)), ElementsAre(Pair(kNotifyConnectionEnded, 0)));
   peer.WaitClientClosed();
 }
 
@@ -538,7 +539,7 @@ TEST_F(Connected, ConnectOnAnOpenConnectionReturns0AndLeavesItOpen) {
   EXPECT_EQ(m_socket->LastConnectError(), ConnectError::kAlreadyConnected);
   EXPECT_TRUE(m_socket->IsConnected());
   m_peer.Send(Frame(7, 101));
-  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(7, 101))) << "the window is unchanged";
+  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(kNotifyWolWritten, 101))) << "the window is unchanged";
   EXPECT_EQ(other.Size(), 0u);
 }
 
@@ -575,7 +576,7 @@ TEST_F(Unconnected, NamesAreResolvedAndDigitsAndDotsAreAddresses) {
       ASSERT_TRUE(peer.Accept());
       EXPECT_EQ(m_socket.Port(), peer.Port());
       m_socket.Disconnect();
-      EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(255, 0)));
+      EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(kNotifyConnectionEnded, 0)));
     } else {
       EXPECT_EQ(m_queue.Next(20ms), std::nullopt) << "a failed connect posts nothing";
     }
@@ -595,13 +596,13 @@ TEST_F(Unconnected, NothingListeningFailsAndAClosedConnectionConnectsAgain) {
   ASSERT_EQ(m_socket.Connect(&m_queue, QStringLiteral("127.0.0.1"), first.Port()), 1);
   ASSERT_TRUE(first.Accept());
   first.CloseClient();  // the device ends it
-  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(255, 0)));
+  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(kNotifyConnectionEnded, 0)));
 
   test::LoopbackPeer second;
   ASSERT_EQ(m_socket.Connect(&m_queue, QStringLiteral("127.0.0.1"), second.Port()), 1);
   ASSERT_TRUE(second.Accept());
   second.Send(Frame(1, 150));
-  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(1, 150)));
+  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(kNotifyLogin, 150)));
   ASSERT_TRUE(m_socket.SendLogin("a", "b"));
   EXPECT_EQ(second.WaitReceived(8 + 124).size(), 8u + 124u);
 }

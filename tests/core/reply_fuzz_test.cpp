@@ -105,14 +105,14 @@ TEST(ReplyReaderFuzz, RandomStreamsNeverBreakTheStore) {
     }
     ASSERT_LE(calls, maxCalls) << "the reader stopped consuming, stream " << i;
     for (const Notification& n : posted) {
-      ASSERT_TRUE((n.code >= 1 && n.code <= 25)) << ::testing::PrintToString(n);
-      ASSERT_EQ(n.block.has_value(), n.code == 2 || n.code == 8) << ::testing::PrintToString(n);
-      ASSERT_EQ(n.table != nullptr, n.code == 4 || n.code == 6) << ::testing::PrintToString(n);
-      if (n.code == 4) {
+      ASSERT_TRUE((n.code >= kNotifyLogin && n.code <= kNotifyFirmwareUpload)) << ::testing::PrintToString(n);
+      ASSERT_EQ(n.block.has_value(), n.code == kNotifyDeviceInfo || n.code == kNotifyNetwork) << ::testing::PrintToString(n);
+      ASSERT_EQ(n.table != nullptr, n.code == kNotifyViewIdTable || n.code == kNotifyWolTable) << ::testing::PrintToString(n);
+      if (n.code == kNotifyViewIdTable) {
         ASSERT_LE(n.table->size(), kViewIdStoreBytes);
         ASSERT_EQ(n.table->size(), std::min<std::uint64_t>(ViewIdTableLength(n.value), kViewIdStoreBytes));
       }
-      if (n.code == 6) {
+      if (n.code == kNotifyWolTable) {
         ASSERT_EQ(n.table->size(), kWolTableSize);
       }
     }

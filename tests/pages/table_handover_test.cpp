@@ -136,8 +136,9 @@ class Receiver : public QObject {
  public:
   std::function<void(const Notification&)> handle;
   bool event(QEvent* e) override {
-    if (e->type() != static_cast<QEvent::Type>(kReplyEventType)) return QObject::event(e);
-    handle(static_cast<ReplyEvent*>(e)->notification());
+    ReplyEvent* reply = AsReplyEvent(e);
+    if (!reply) return QObject::event(e);
+    handle(reply->notification());
     return true;
   }
 };
