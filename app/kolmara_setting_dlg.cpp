@@ -11,12 +11,10 @@
 #include "app/app_icon.h"
 #include "connection/global_data.h"
 #include "connection/my_socket.h"
-#include "connection/records.h"
 #include "pages/account_page.h"
 #include "pages/centerid_page.h"
 #include "pages/firmware_page.h"
 #include "pages/network_page.h"
-#include "pages/productinfo_logic.h"
 #include "pages/productinfo_page.h"
 #include "pages/prompt.h"
 #include "pages/reply_messages_logic.h"
@@ -27,9 +25,26 @@
 namespace kolmara {
 namespace {
 
-const char* const kTabCaptions[kTabCount] = {
-    "Product Summary",   "Change ID/Password",     "View ID Management",    "Wake On Lan",
-    "Network/DDNS Setting", "Kolmara Online Update", "Web Page Upload", "Kolmara Offline Update",
+template <class Page>
+CSettingPage* MakePage(CGlobalData& store, IPrompt& prompt) {
+  return new Page(store, prompt);
+}
+
+// The eight pages in tab order: the only place the window names them.
+struct PageEntry {
+  const char* caption;
+  const char* className;  // the page's object name
+  CSettingPage* (*make)(CGlobalData&, IPrompt&);
+};
+const PageEntry kPageList[kTabCount] = {
+    {"Product Summary", "CProductinfoPage", &MakePage<CProductinfoPage>},
+    {"Change ID/Password", "CAccountPage", &MakePage<CAccountPage>},
+    {"View ID Management", "CCenteridPage", &MakePage<CCenteridPage>},
+    {"Wake On Lan", "CWolPage", &MakePage<CWolPage>},
+    {"Network/DDNS Setting", "CNetworkPage", &MakePage<CNetworkPage>},
+    {"Kolmara Online Update", "CUpdatePage", &MakePage<CUpdatePage>},
+    {"Web Page Upload", "CWebPage", &MakePage<CWebPage>},
+    {"Kolmara Offline Update", "CFirmwarePage", &MakePage<CFirmwarePage>},
 };
 
 // The window's size in dialog units, turned into pixels of its font the way
@@ -72,7 +87,8 @@ CKolmaraSettingDlg::CKolmaraSettingDlg(CGlobalData& store, IPrompt& prompt, QWid
   if (store.m_pConnection) {
     store.m_pConnection->SetNotifyWindow(&m_target);
     if (store.m_pConnection->IsConnected()) {
-      store.m_pConnection->RequestDeviceInfo();
+      // The tab shown first asks for its data, as a tab does when selected.
+      m_pages[m_pTabs->currentIndex()]->OnTabShown();
     } else {
       // The connection ended while the login window still took the
       // notifications, and it ignores their end: without this the window
@@ -91,22 +107,10 @@ CKolmaraSettingDlg::~CKolmaraSettingDlg() {
 }
 
 void CKolmaraSettingDlg::CreatePages() {
-  m_pProductPage = new CProductinfoPage(m_store, m_prompt);
-  m_pAccountPage = new CAccountPage(m_store, m_prompt);
-  m_pCenteridPage = new CCenteridPage(m_store, m_prompt);
-  m_pWolPage = new CWolPage(m_store, m_prompt);
-  m_pNetworkPage = new CNetworkPage(m_store, m_prompt);
-  m_pUpdatePage = new CUpdatePage(m_store, m_prompt);
-  m_pWebPage = new CWebPage(m_store, m_prompt);
-  m_pFirmwarePage = new CFirmwarePage(m_store, m_prompt);
-  CSettingPage* pages[kTabCount] = {m_pProductPage, m_pAccountPage, m_pCenteridPage, m_pWolPage,
-                                    m_pNetworkPage, m_pUpdatePage,  m_pWebPage,      m_pFirmwarePage};
-  const char* const names[kTabCount] = {"CProductinfoPage", "CAccountPage", "CCenteridPage", "CWolPage",
-                                        "CNetworkPage",     "CUpdatePage",  "CWebPage",      "CFirmwarePage"};
   for (int i = 0; i < kTabCount; ++i) {
-    m_pages[i] = pages[i];
-    pages[i]->setObjectName(QString::fromLatin1(names[i]));
-    m_pTabs->addTab(pages[i], QString::fromLatin1(kTabCaptions[i]));
+    m_pages[i] = kPageList[i].make(m_store, m_prompt);
+    m_pages[i]->setObjectName(QString::fromLatin1(kPageList[i].className));
+    m_pTabs->addTab(m_pages[i], QString::fromLatin1(kPageList[i].caption));
   }
   m_pTabs->setCurrentIndex(0);
   // Connected only now, so building the strip sends no request.
@@ -133,23 +137,13 @@ CSettingPage* CKolmaraSettingDlg::Page(int index) const {
 }
 
 void CKolmaraSettingDlg::OnTabSelChange(int index) {
-  CMySocket* connection = m_store.m_pConnection.get();
-  if (connection && connection->IsConnected()) {
-    switch (index) {
-      case 0: connection->RequestDeviceInfo(); break;
-      case 2: connection->RequestViewIdList(); break;
-      case 3: connection->RequestWolTable(); break;
-      case 4: connection->RequestNetworkSettings(); break;
-      default: break;
-    }
-  }
-  if (index == 7) m_pFirmwarePage->OnTabShown();
+  if (CSettingPage* page = Page(index)) page->OnTabShown();
   setFocus(Qt::OtherFocusReason);
 }
 
 void CKolmaraSettingDlg::customEvent(QEvent* event) {
-  if (event->type() == static_cast<QEvent::Type>(kReplyEventType)) {
-    OnReplyNotification(static_cast<ReplyEvent*>(event)->notification());
+  if (ReplyEvent* reply = AsReplyEvent(event)) {
+    OnReplyNotification(reply->notification());
     return;
   }
   QDialog::customEvent(event);
@@ -163,52 +157,12 @@ void CKolmaraSettingDlg::OnReplyNotification(const Notification& n) {
     if (m_bConnectionEnded) return;
     m_bConnectionEnded = true;
   }
-  CMySocket* connection = m_store.m_pConnection.get();
-  const bool connected = connection && connection->IsConnected();
-  ApplyReplyToStore(n.code, n.value, m_store);
-  switch (n.code) {
-    case 1:
-      if (n.value >= 101 && n.value <= 249 && connected) connection->RequestDeviceInfo();
-      break;
-    case 2:
-      if (n.block) {
-        const DeviceInfoBlock block = DeviceInfoBlock::FromBytes(n.block->data());
-        ApplyDeviceInfoToStore(block, m_store);
-        m_pProductPage->UpdateInfo(block);
-      }
-      break;
-    case 4: m_pCenteridPage->ReloadList(); break;
-    case 6: m_pWolPage->RefreshFromStore(); break;
-    case 8:
-      if (n.block) m_pNetworkPage->LoadNetworkSettings(NetworkSettingsBlock::FromBytes(n.block->data()));
-      break;
-    case 12: ShowUpdateProgress(n.value); break;
-    case 15:
-      if (n.value >= 1 && n.value <= 99) m_pCenteridPage->SetCapacityText(ViewIdCapacityLabel(n.value));
-      break;
-    case 18:
-      if (n.value == 0) {
-        for (int i = 0; i < 4; ++i)
-          m_pUpdatePage->SetStatusText(kUpdateStatusControlIds[i], QString::fromLatin1(kUpdateFinishedText));
-        m_pUpdatePage->SetStatusText(kUpdateStatusControlIds[4], QString::fromLatin1(kUpdateFirmwareFinishedText));
-        m_pUpdatePage->EnableStartButton();
-      }
-      break;
-    default: break;
-  }
+  // The store first, so that every page reads the reply's data from it.
+  ApplyNotificationToStore(n, m_store);
+  for (CSettingPage* page : m_pages) page->OnReply(n);
   const ReplyOutcome outcome = DescribeReply(n.code, n.value);
   if (!outcome.message.isEmpty()) m_prompt.Message(this, outcome.message);
   if (outcome.endsWindow) RequestEnd();
-}
-
-void CKolmaraSettingDlg::ShowUpdateProgress(std::int32_t value) {
-  const UpdateProgressRow* row = FindUpdateProgress(value);
-  if (!row) return;
-  for (int i = 0; i < kUpdateStatusFields; ++i)
-    if (row->fields[i]) m_pUpdatePage->SetStatusText(kUpdateStatusControlIds[i], QString::fromUtf8(row->fields[i]));
-  if (row->enableStartButton) m_pUpdatePage->EnableStartButton();
-  CMySocket* connection = m_store.m_pConnection.get();
-  if (row->sendFirmwareUpdate && connection && connection->IsConnected()) connection->StartFirmwareUpdate();
 }
 
 void CKolmaraSettingDlg::RequestEnd() {

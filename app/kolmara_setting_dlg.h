@@ -14,14 +14,6 @@ namespace kolmara {
 class CGlobalData;
 class IPrompt;
 class CSettingPage;
-class CProductinfoPage;
-class CAccountPage;
-class CCenteridPage;
-class CWolPage;
-class CNetworkPage;
-class CUpdatePage;
-class CWebPage;
-class CFirmwarePage;
 
 inline constexpr int kTabCount = 8;
 
@@ -50,7 +42,6 @@ class CKolmaraSettingDlg : public QDialog {
  private:
   void CreatePages();
   void PlaceTabControl();
-  void ShowUpdateProgress(std::int32_t value);
   void RequestEnd();
 
   CGlobalData& m_store;
@@ -59,15 +50,7 @@ class CKolmaraSettingDlg : public QDialog {
   DialogResizer m_resizer;
   QTabWidget* m_pTabs = nullptr;
   QToolButton* m_pAbout = nullptr;
-  CProductinfoPage* m_pProductPage = nullptr;
-  CAccountPage* m_pAccountPage = nullptr;
-  CCenteridPage* m_pCenteridPage = nullptr;
-  CWolPage* m_pWolPage = nullptr;
-  CNetworkPage* m_pNetworkPage = nullptr;
-  CUpdatePage* m_pUpdatePage = nullptr;
-  CWebPage* m_pWebPage = nullptr;
-  CFirmwarePage* m_pFirmwarePage = nullptr;
-  CSettingPage* m_pages[kTabCount] = {};
+  CSettingPage* m_pages[kTabCount] = {};  // in tab order; owned by the tab strip
   bool m_bEnded = false;
   bool m_bConnectionEnded = false;
 };

@@ -16,6 +16,7 @@
 #include "connection/reply_reader.h"
 #include "pages/login_logic.h"
 #include "pages/prompt.h"
+#include "pages/reply_messages_logic.h"
 
 namespace kolmara {
 namespace {
@@ -177,8 +178,8 @@ void CLoginDlg::OnConnectFailed() {
 }
 
 void CLoginDlg::customEvent(QEvent* event) {
-  if (event->type() == static_cast<QEvent::Type>(kReplyEventType)) {
-    OnUserReplyMsg(static_cast<ReplyEvent*>(event)->notification());
+  if (ReplyEvent* reply = AsReplyEvent(event)) {
+    OnUserReplyMsg(reply->notification());
     return;
   }
   QDialog::customEvent(event);
@@ -193,15 +194,14 @@ void CLoginDlg::OnUserReplyMsg(const Notification& n) {
     m_nLoginState = kIdle;
     return;
   }
-  if (n.code != CMD_LOGIN) return;
-  if (const std::optional<std::int32_t> capacity = LoginCapacity(n.value)) {
+  if (n.code != kNotifyLogin) return;
+  // The capacity and the logged-in flag, by the same rule as the main window.
+  ApplyNotificationToStore(n, m_store);
+  if (LoginCapacity(n.value)) {
     m_nLoginState = kLoginSent;
-    m_store.m_nViewIdCapacity = *capacity;
-    m_store.m_bLoggedIn = 1;
     accept();
     return;
   }
-  m_store.m_bLoggedIn = 0;
   m_prompt.Message(this, QString::fromUtf8(kMsgLoginFailed));
   m_nLoginState = kIdle;
 }

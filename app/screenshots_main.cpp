@@ -15,7 +15,7 @@
 #include "app/login_dlg.h"
 #include "connection/global_data.h"
 #include "device/sim_device.h"
-#include "pages/prompt_recording.h"
+#include "tests/support/prompt_recording.h"
 
 namespace {
 

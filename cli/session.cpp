@@ -59,13 +59,14 @@ int Session::Await(int code, Notification& result) {
       return kExitConnection;
     }
     if (n->code == kNotifyConnectionEnded) return Lost();
+    // Every notification taken goes into the store as the main window puts
+    // it there, awaited or not.
+    Absorb(*n);
     if (n->code == code) {
-      Absorb(*n);
       result = std::move(*n);
       return kExitOk;
     }
     if (n->code == kNotifyDeviceNotice) {
-      Absorb(*n);
       const ReplyOutcome outcome = DescribeReply(n->code, n->value);
       if (!outcome.message.isEmpty()) Show(outcome.message);
       // The device restarts its relay service: the window would end here.
@@ -75,8 +76,7 @@ int Session::Await(int code, Notification& result) {
 }
 
 void Session::Absorb(const Notification& n) {
-  ApplyReplyToStore(n.code, n.value, *m_store);
-  if (n.code == kNotifyDeviceInfo && n.block) ApplyDeviceInfoToStore(DeviceInfoBlock::FromBytes(n.block->data()), *m_store);
+  ApplyNotificationToStore(n, *m_store);
 }
 
 int Session::Lost() {

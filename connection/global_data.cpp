@@ -13,7 +13,7 @@ CGlobalData::CGlobalData()
     : m_pViewIdTable(new std::uint8_t[kViewIdStoreBytes]()),
       m_pBulk22Buffer(new std::uint8_t[kBulk22Size]()),
       m_pBulk21Buffer(new std::uint8_t[kBulk21Size]()),
-      m_pReceiveArea(new std::uint8_t[kViewIdStoreBytes]()) {
+      m_pReceiveArea(new std::uint8_t[kBulk22Size]()) {
   CGlobalData* expected = nullptr;
   g_instance.compare_exchange_strong(expected, this);
 }

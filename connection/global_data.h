@@ -1,8 +1,10 @@
 #pragma once
-// The device data store: one per run, reachable process-wide. The receive
-// thread writes the tables and bulk buffers, then posts the notification that
-// announces them; the user-interface thread reads them only on that
-// notification. That order, not a lock, is what keeps them consistent.
+// The device data store: one per run, reachable process-wide. Only the
+// thread that handles the notifications writes the two tables, from the copy
+// each table notification carries (ApplyNotificationToStore), so a page may
+// read and edit them without a lock while the next reply is being received.
+// The receive thread writes only the blank mode and the bulk buffers, which
+// nobody reads.
 #include <QString>
 #include <array>
 #include <atomic>
@@ -45,10 +47,9 @@ class CGlobalData {
   std::int32_t m_nBulk21Value = 0;
   std::unique_ptr<std::uint8_t[]> m_pBulk21Buffer;  // kBulk21Size
 
-  // The receive thread's work area, big enough for any body it keeps
-  // (512 view-ID records is the largest). Allocated here so that nothing is
-  // allocated while replies arrive.
-  std::unique_ptr<std::uint8_t[]> m_pReceiveArea;  // kViewIdStoreBytes
+  // The receive thread's work area for the bodies it does not hand over
+  // (the bulk blocks, the largest, and the information blocks).
+  std::unique_ptr<std::uint8_t[]> m_pReceiveArea;  // kBulk22Size
 
   std::uint8_t* ViewIdSlot(std::size_t slot) { return m_pViewIdTable.get() + slot * kViewIdRecordSize; }
   std::uint8_t* WolEntry(std::size_t entry) { return m_WolTable.data() + entry * kWolEntrySize; }

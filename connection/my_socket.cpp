@@ -265,17 +265,17 @@ bool CMySocket::SendAdminAccount(std::string_view id, std::string_view password)
 bool CMySocket::RequestViewIdList() {
   return SendRequest(CMD_GET_VIEWID_LIST, 101, nullptr, 0, BodyEncoding::kScrambled);
 }
-bool CMySocket::SendViewIdList() {
-  const std::int32_t count = m_pStore->m_nViewIdCount;
+bool CMySocket::SendViewIdList(std::int32_t count, const std::uint8_t* records) {
   const std::uint64_t length = ViewIdTableLength(count);
   if (length > kViewIdStoreBytes) return false;  // more records than the store can hold
-  return SendRequest(CMD_SET_VIEWID_LIST, count, m_pStore->m_pViewIdTable.get(), static_cast<std::size_t>(length),
+  if (length > 0 && !records) return false;
+  return SendRequest(CMD_SET_VIEWID_LIST, count, records, static_cast<std::size_t>(length),
                      BodyEncoding::kScrambled);
 }
 bool CMySocket::RequestWolTable() { return SendRequest(CMD_GET_WOL_TABLE, 101, nullptr, 0, BodyEncoding::kScrambled); }
-bool CMySocket::SendWolTable() {
-  return SendRequest(CMD_SET_WOL_TABLE, m_pStore->m_nWolCount, m_pStore->m_WolTable.data(), kWolTableSize,
-                     BodyEncoding::kScrambled);
+bool CMySocket::SendWolTable(std::int32_t count, const std::uint8_t* table) {
+  if (!table) return false;
+  return SendRequest(CMD_SET_WOL_TABLE, count, table, kWolTableSize, BodyEncoding::kScrambled);
 }
 bool CMySocket::RequestNetworkSettings() {
   return SendRequest(CMD_GET_NETWORK, 0, nullptr, 0, BodyEncoding::kScrambled);

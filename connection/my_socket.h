@@ -73,9 +73,12 @@ class CMySocket {
   bool RequestDeviceInfo();
   bool SendAdminAccount(std::string_view id, std::string_view password);
   bool RequestViewIdList();
-  bool SendViewIdList();
+  // The table senders send what they are given (the store's table, in its
+  // wire layout): `records` holds at least ViewIdTableLength(count) bytes,
+  // `table` the whole 12,524.
+  bool SendViewIdList(std::int32_t count, const std::uint8_t* records);
   bool RequestWolTable();
-  bool SendWolTable();
+  bool SendWolTable(std::int32_t count, const std::uint8_t* table);
   bool RequestNetworkSettings();
   bool SendNetworkSettings(const std::uint8_t* block368);
   bool CheckDdnsId(std::string_view ddnsId, std::string_view macText);

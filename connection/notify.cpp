@@ -39,7 +39,21 @@ bool NotificationQueue::WaitUntil(std::unique_lock<std::mutex>& lock, std::chron
 void NotificationQueue::Post(Notification notification) {
   {
     std::lock_guard lock(m_mutex);
-    m_items.push_back(std::move(notification));
+    Notification* newest = nullptr;
+    std::size_t waiting = 0;
+    if (notification.table) {
+      for (Notification& item : m_items) {
+        if (!item.table || item.code != notification.code) continue;
+        ++waiting;
+        newest = &item;
+      }
+    }
+    if (waiting >= kMaxWaitingTables) {
+      newest->value = notification.value;
+      newest->table = std::move(notification.table);
+    } else {
+      m_items.push_back(std::move(notification));
+    }
     m_nPosted.fetch_add(1, std::memory_order_release);
   }
   m_cv.notify_all();

@@ -38,17 +38,24 @@ bool Discard(IByteSource& source, std::uint64_t length) {
   return true;
 }
 
-bool ReadViewIdTable(IByteSource& source, CGlobalData& store, std::int32_t count) {
-  std::memset(store.m_pViewIdTable.get(), 0, kViewIdWireMinimum);
-  // More than the store can hold is kept as 512; the rest is consumed.
-  store.m_nViewIdCount = std::min<std::int32_t>(count, static_cast<std::int32_t>(kViewIdStoreSlots));
+// The records the store can hold travel with the notification; more than
+// 512 are consumed and dropped, as the store could never take them.
+bool ReadViewIdTable(IByteSource& source, std::int32_t count, Notification& n) {
   const std::uint64_t length = ViewIdTableLength(count);
-  if (length == 0) return true;
   const std::size_t kept = static_cast<std::size_t>(std::min<std::uint64_t>(length, kViewIdStoreBytes));
-  std::uint8_t* area = store.m_pReceiveArea.get();
-  if (!source.ReceiveExactly(area, kept)) return false;
+  auto table = std::make_shared<TableBytes>(kept);
+  if (kept > 0 && !source.ReceiveExactly(table->data(), kept)) return false;
   if (!Discard(source, length - kept)) return false;
-  UnscrambleBytes(area, store.m_pViewIdTable.get(), kept);
+  UnscrambleBytes(table->data(), table->data(), kept);
+  n.table = std::move(table);
+  return true;
+}
+
+bool ReadWolTable(IByteSource& source, Notification& n) {
+  auto table = std::make_shared<TableBytes>(kWolTableSize);
+  if (!source.ReceiveExactly(table->data(), kWolTableSize)) return false;
+  UnscrambleBytes(table->data(), table->data(), kWolTableSize);
+  n.table = std::move(table);
   return true;
 }
 
@@ -85,13 +92,10 @@ bool ReadOneReply(IByteSource& source, CGlobalData& store, const std::function<v
       break;
     }
     case ReplyDestination::kViewIdTable:
-      if (!ReadViewIdTable(source, store, header.value)) return false;
+      if (!ReadViewIdTable(source, header.value, n)) return false;
       break;
     case ReplyDestination::kWolTable:
-      if (!source.ReceiveExactly(area, kWolTableSize)) return false;
-      // Readers index the table by this count: keep it inside the 101 entries.
-      store.m_nWolCount = std::clamp<std::int32_t>(header.value, 0, static_cast<std::int32_t>(kWolEntries));
-      UnscrambleBytes(area, store.m_WolTable.data(), kWolTableSize);
+      if (!ReadWolTable(source, n)) return false;
       break;
     case ReplyDestination::kBulk21:
       if (!ReadBulk(source, store, header.value, store.m_nBulk21Value, store.m_pBulk21Buffer.get(), kBulk21Size))

@@ -1,5 +1,5 @@
 #pragma once
-// Reading one reply from a byte source into the store. Kept apart from the
+// Reading one reply from a byte source. Kept apart from the
 // socket so that it can be driven from memory (tests, fuzzing).
 #include <cstddef>
 #include <cstdint>
@@ -18,9 +18,10 @@ class IByteSource {
   virtual bool ReceiveExactly(std::uint8_t* buffer, std::size_t length) = 0;
 };
 
-// Reads a header and the body its code prescribes, writes what the catalogue
-// says into the store, then calls `post` (codes that post nothing do not call
-// it). Returns false when the source failed; nothing of a partly received
+// Reads a header and the body its code prescribes, then calls `post` (codes
+// that post nothing do not call it). Information blocks and tables travel
+// with the notification; only the blank mode and the bulk blocks, which no
+// one reads, go straight into the store. Returns false when the source failed; nothing of a partly received
 // body is posted.
 bool ReadOneReply(IByteSource& source, CGlobalData& store, const std::function<void(Notification)>& post);
 

@@ -65,9 +65,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> wire =
       (data[0] & 1) ? ScrambleFrames(data + 1, size - 1) : std::vector<std::uint8_t>(data + 1, data + size);
   Source source(wire.data(), wire.size());
-  int posted = 0;
-  while (kolmara::ReadOneReply(source, *store, [&](kolmara::Notification) { ++posted; })) {
-    if (store->m_nWolCount < 0 || store->m_nWolCount > 101 || store->m_nViewIdCount > 512) __builtin_trap();
+  // A table handed over must fit the store it is meant for.
+  const auto check = [](const kolmara::Notification& n) {
+    if (!n.table) return;
+    if (n.code == kolmara::kNotifyViewIdTable && n.table->size() > kolmara::kViewIdStoreBytes) __builtin_trap();
+    if (n.code == kolmara::kNotifyWolTable && n.table->size() != kolmara::kWolTableSize) __builtin_trap();
+  };
+  while (kolmara::ReadOneReply(source, *store, check)) {
   }
   return 0;
 }

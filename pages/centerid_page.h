@@ -1,7 +1,8 @@
 #pragma once
 // View ID management page (tab 2).
-// Until its controls are built the tab shows an empty page; the calls the
-// main window makes on it are declared here and do nothing yet.
+// Until its controls are built the tab shows an empty page; what the page
+// does with the table and the capacity ends in the two calls below, which do
+// nothing yet.
 #include "pages/setting_page.h"
 #include <QString>
 
@@ -11,7 +12,12 @@ class CCenteridPage : public CSettingPage {
  public:
   using CSettingPage::CSettingPage;
 
-  // A new view-ID table is in the store (notification 4).
+  // Asks for the view-ID table.
+  void OnTabShown() override;
+  // A new table (notification 4) and a new capacity (notice 15, 1..99).
+  void OnReply(const Notification& n) override;
+
+  // The store holds a new view-ID table.
   virtual void ReloadList() {}
   // The capacity label, rewritten when the device reports a new capacity.
   virtual void SetCapacityText(const QString& text) {}

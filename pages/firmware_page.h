@@ -1,7 +1,6 @@
 #pragma once
 // Offline firmware upload page (tab 7).
-// Until its controls are built the tab shows an empty page; the calls the
-// main window makes on it are declared here and do nothing yet.
+// Until its controls are built the tab shows an empty page.
 #include "pages/setting_page.h"
 
 namespace kolmara {
@@ -9,9 +8,6 @@ namespace kolmara {
 class CFirmwarePage : public CSettingPage {
  public:
   using CSettingPage::CSettingPage;
-
-  // Runs each time its tab is selected.
-  virtual void OnTabShown() {}
 };
 
 }  // namespace kolmara

@@ -1,7 +1,7 @@
 #pragma once
 // Network and DDNS page (tab 4).
-// Until its controls are built the tab shows an empty page; the calls the
-// main window makes on it are declared here and do nothing yet.
+// Until its controls are built the tab shows an empty page; what the page
+// does with the settings ends in the call below, which does nothing yet.
 #include "pages/setting_page.h"
 #include "connection/records.h"
 
@@ -11,7 +11,12 @@ class CNetworkPage : public CSettingPage {
  public:
   using CSettingPage::CSettingPage;
 
-  // The device's network settings (notification 8); the block is valid only during the call.
+  // Asks for the network settings.
+  void OnTabShown() override;
+  // The settings block (notification 8).
+  void OnReply(const Notification& n) override;
+
+  // The device's network settings; the block is valid only during the call.
   virtual void LoadNetworkSettings(const NetworkSettingsBlock& block) {}
 };
 

@@ -5,7 +5,9 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "connection/my_socket.h"
 #include "connection/records.h"
+#include "pages/login_logic.h"
 #include "pages/productinfo_logic.h"
 
 namespace kolmara {
@@ -39,6 +41,18 @@ QLineEdit* CProductinfoPage::AddField(QFormLayout* form, const char* caption, co
   edit->setMinimumWidth(340);
   form->addRow(QString::fromLatin1(caption), edit);
   return edit;
+}
+
+void CProductinfoPage::OnTabShown() {
+  if (CMySocket* connection = OpenConnection()) connection->RequestDeviceInfo();
+}
+
+void CProductinfoPage::OnReply(const Notification& n) {
+  if (n.code == kNotifyDeviceInfo && n.block) {
+    UpdateInfo(DeviceInfoBlock::FromBytes(n.block->data()));
+  } else if (n.code == kNotifyLogin && LoginCapacity(n.value)) {
+    if (CMySocket* connection = OpenConnection()) connection->RequestDeviceInfo();
+  }
 }
 
 void CProductinfoPage::UpdateInfo(const DeviceInfoBlock& block) {

@@ -15,6 +15,12 @@ class CProductinfoPage : public CSettingPage {
  public:
   CProductinfoPage(CGlobalData& store, IPrompt& prompt, QWidget* parent = nullptr);
 
+  // Asks for the device information block.
+  void OnTabShown() override;
+  // The information block (notification 2); an accepted login (1) asks for
+  // it again, since the capacity it shows has changed.
+  void OnReply(const Notification& n) override;
+
   // Replaces all nine fields from the block and the store, and leaves the
   // normalised engine version and the device name in the store.
   void UpdateInfo(const DeviceInfoBlock& block);

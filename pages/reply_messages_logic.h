@@ -1,11 +1,14 @@
 #pragma once
 // What the administrator is told about each reply notification, as data, so
 // that the main window's dispatch and the command-line client share one
-// table. The window-side effects (page refreshes, requests) stay with the
-// dispatcher; the store-side ones are here too, for the same reason.
+// table; and what each notification writes into the store, for the same
+// reason. What a page shows of a reply is the page's own (CSettingPage::OnReply).
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <span>
+
+#include "connection/notify.h"
 
 namespace kolmara {
 
@@ -19,13 +22,13 @@ struct ReplyOutcome {
 };
 
 // The message and ending for notification `code` with header value `value`.
-// Codes 2 and 8 carry a block and never produce a message.
+// Codes 2, 4, 6 and 8 carry data and never produce a message.
 ReplyOutcome DescribeReply(int code, std::int32_t value);
 
 // One fixed-text rule of the dispatch tables; `from`..`to` inclusive, and a
 // rule with `anyValue` matches whatever value no earlier rule of its code took.
 struct ReplyMessageRule {
-  int code;
+  NotifyCode code;
   std::int32_t from;
   std::int32_t to;
   bool anyValue;
@@ -38,34 +41,17 @@ std::span<const ReplyMessageRule> ReplyMessageRules();
 // (daylight saving included). Empty when the C library cannot convert it.
 QString ServerTimeMessage(std::int32_t secondsSince1970);
 
-// The view-ID page's capacity label, "Max View ID : %d 개".
-QString ViewIdCapacityLabel(std::int32_t capacity);
+// What a device notice (notification 15) reports besides its messages:
+// 1..99 a new view-ID capacity, 6001..10000 a connection limit of value - 6000.
+std::optional<std::int32_t> DeviceNoticeCapacity(std::int32_t value);
+std::optional<std::int32_t> DeviceNoticeConnectionLimit(std::int32_t value);
 
-// The store writes of the dispatch, other than notification 2's block:
-// code 1 (capacity and logged-in flag) and code 15 (capacity 1..99,
-// connection limit from 6001..10000).
-void ApplyReplyToStore(int code, std::int32_t value, CGlobalData& store);
-
-// Online update progress (notification 12). Fields in the order of the
-// update page's status controls 1040, 1041, 1042, 1043, 1047; nullptr leaves
-// a field as it is.
-inline constexpr int kUpdateStatusFields = 5;
-inline constexpr int kUpdateStatusControlIds[kUpdateStatusFields] = {1040, 1041, 1042, 1043, 1047};
-
-struct UpdateProgressRow {
-  std::int32_t from;
-  std::int32_t to;
-  const char* fields[kUpdateStatusFields];
-  bool enableStartButton;
-  bool sendFirmwareUpdate;  // command 19, only while connected
-  const char* message;      // UTF-8, or nullptr
-};
-std::span<const UpdateProgressRow> OnlineUpdateProgressTable();
-// Nothing for a value without a row: such a value changes nothing.
-const UpdateProgressRow* FindUpdateProgress(std::int32_t value);
-
-// What the firmware-update result 0 (notification 18) writes on the update page.
-inline constexpr char kUpdateFinishedText[] = "Finished";
-inline constexpr char kUpdateFirmwareFinishedText[] = "F/W Update Finished";
+// Every store write of the dispatch, on the thread that handles the
+// notification: the login's capacity and logged-in flag (1), the device
+// information block's values (2), the view-ID table (4: the first 101 slots
+// zeroed, then the records received, the count held at 512), the
+// Wake-on-LAN table (6: count held within 0..101) and the device notices
+// (15). The window, the client and the tests all write the store through it.
+void ApplyNotificationToStore(const Notification& n, CGlobalData& store);
 
 }  // namespace kolmara

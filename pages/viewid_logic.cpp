@@ -41,4 +41,8 @@ std::vector<ViewIdRow> ListViewIds(const CGlobalData& store) {
   return rows;
 }
 
+QString ViewIdCapacityLabel(std::int32_t capacity) {
+  return QString::fromUtf8("Max View ID : %1 개").arg(capacity);
+}
+
 }  // namespace kolmara

@@ -33,4 +33,7 @@ struct ViewIdRow {
 // chooses the count, the store's size is ours.
 std::vector<ViewIdRow> ListViewIds(const CGlobalData& store);
 
+// The page's capacity label, "Max View ID : %d 개".
+QString ViewIdCapacityLabel(std::int32_t capacity);
+
 }  // namespace kolmara

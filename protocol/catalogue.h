@@ -90,8 +90,8 @@ constexpr std::uint64_t ViewIdTableLength(std::int32_t count) {
 enum class ReplyDestination {
   kNothing,      // header only
   kInfoBlock,    // 368 bytes handed over with the notification (codes 2, 8)
-  kViewIdTable,  // view-ID count and records
-  kWolTable,     // Wake-on-LAN count and table
+  kViewIdTable,  // view-ID records handed over with the notification (count: the value)
+  kWolTable,     // Wake-on-LAN table handed over likewise
   kBulk21,       // bulk value and, for a positive value, 45,056 bytes
   kBulk22,       // bulk value and, for a positive value, 90,112 bytes
   kBlankMode,    // value only, no notification

@@ -14,7 +14,7 @@
 #include "connection/global_data.h"
 #include "connection/my_socket.h"
 #include "pages/login_logic.h"
-#include "pages/prompt_recording.h"
+#include "tests/support/prompt_recording.h"
 #include "test_peer.h"
 
 using namespace kolmara;

@@ -16,7 +16,7 @@
 #include "connection/records.h"
 #include "device/sim_device.h"
 #include "pages/account_page.h"
-#include "pages/prompt_recording.h"
+#include "tests/support/prompt_recording.h"
 #include "test_peer.h"
 
 using namespace kolmara;
@@ -93,78 +93,79 @@ class MainWindowTest : public QObject {
       QTest::newRow(name) << code << value << U(message) << ends << capacity << limit << loggedIn;
     };
     const char* loginFailed = "로그인 실패입니다. 관리자 아이디 및 비밀번호를 확인하세요.";
-    row("login 101", 1, 101, "", false, 1, 0, 1);
-    row("login 150", 1, 150, "", false, 50, 0, 1);
-    row("login 249", 1, 249, "", false, 100, 0, 1);
-    row("login 100", 1, 100, loginFailed, false, 10, 0, 0);
-    row("login 250", 1, 250, loginFailed, false, 10, 0, 0);
-    row("admin 101", 3, 101, "관리자 아이디/비밀번호가 변경 되었습니다.");
-    row("admin 102", 3, 102, "");
-    row("view-id list", 4, 3, "");
-    row("view-id saved 101", 5, 101, "센터아이디가 설정 되었습니다.");
-    row("view-id saved 0", 5, 0, "센터아이디 설정이 실패 하였습니다.");
-    row("wol table", 6, 101, "");
-    row("wol saved 101", 7, 101, "WOL이 설정 되었습니다.");
-    row("wol saved 1", 7, 1, "WOL이 설정이 실패하였습니다.");
-    row("ddns id 101", 9, 101, "사용가능한 아이디입니다.");
-    row("ddns id 102", 9, 102, "해당 아이디는 이미 사용 중입니다.");
-    row("ddns id 103", 9, 103, "해당 맥어드레스가 이미 사용 중입니다.");
-    row("ddns id 104", 9, 104, "알 수 없는 에러입니다. 다시 시도하세요.");
-    row("product 101", 10, 101, "net - 제품 등록 성공입니다., com - 제품 등록 성공입니다.");
-    row("product 401", 10, 401, "net - 이미 등록됨., com - 이미 등록됨.");
-    row("product 402", 10, 402, "net -  제품 등록 실패입니다., com -  제품 등록 실패입니다.");
-    row("product 403", 10, 403, "net - 이미 등록됨.., com - 제품 등록 성공입니다.");
-    row("product 404", 10, 404, "net - 제품 등록 성공입니다., com - 이미 등록됨.");
-    row("product 405", 10, 405, "net - 제품 등록 실패입니다., com - 제품 등록 성공입니다.");
-    row("product 406", 10, 406, "net - 제품 등록 성공입니다., com - 제품 등록 실패입니다.");
-    row("product 407", 10, 407, "net - 제품 등록 실패입니다., com - 이미 등록됨.");
-    row("product 408", 10, 408, "net - 이미 등록됨., com - 제품 등록 실패입니다.");
-    row("product 409", 10, 409, "제품 등록에 실패했습니다.(Unknown Error)");
-    row("ddns 101", 11, 101, "net - DDNS 등록 성공입니다, com - DDNS 등록 성공입니다");
-    row("ddns 401", 11, 401, "net - 제품등록이 필요합니다., com - 제품등록이 필요합니다.");
-    row("ddns 402", 11, 402, "net - 이미 등록됨., com - 이미 등록됨.");
-    row("ddns 403", 11, 403, "net - DDNS 등록 성공입니다., com - 제품등록이 필요합니다.");
-    row("ddns 404", 11, 404, "net - 제품등록이 필요합니다., com - DDNS 등록 성공입니다.");
-    row("ddns 405", 11, 405, "net - DDNS 등록 성공입니다., com -  이미 등록됨.");
-    row("ddns 406", 11, 406, "net - 이미 등록됨., com - DDNS 등록 성공입니다.");
-    row("ddns 407", 11, 407, "net - DDNS 등록 실패., com - DDNS 등록 실패.");
-    row("ddns 408", 11, 408, "net - DDNS 등록 성공., com - DDNS 등록 실패.");
-    row("ddns 409", 11, 409, "net - 등록 실패., com - DDNS 등록 성공.");
-    row("ddns 410", 11, 410, "DDNS 등록에 실패했습니다. 다시 시도하세요.");
-    row("update 0", 12, 0, "");
-    row("update 8", 12, 8, "");
-    row("update 98", 12, 98, "Update 실패입니다. - Update 할 수 있는 버전이 아닙니다.");
-    row("update 99", 12, 99, "Update서버 연결 실패입니다. - 1");
-    row("update 100", 12, 100, "");
-    for (int silent : {13, 14, 16, 17, 20, 21, 22})
+    row("login 101", kNotifyLogin, 101, "", false, 1, 0, 1);
+    row("login 150", kNotifyLogin, 150, "", false, 50, 0, 1);
+    row("login 249", kNotifyLogin, 249, "", false, 100, 0, 1);
+    row("login 100", kNotifyLogin, 100, loginFailed, false, 10, 0, 0);
+    row("login 250", kNotifyLogin, 250, loginFailed, false, 10, 0, 0);
+    row("admin 101", kNotifyAdminChanged, 101, "관리자 아이디/비밀번호가 변경 되었습니다.");
+    row("admin 102", kNotifyAdminChanged, 102, "");
+    row("view-id list", kNotifyViewIdTable, 3, "");
+    row("view-id saved 101", kNotifyViewIdWritten, 101, "센터아이디가 설정 되었습니다.");
+    row("view-id saved 0", kNotifyViewIdWritten, 0, "센터아이디 설정이 실패 하였습니다.");
+    row("wol table", kNotifyWolTable, 101, "");
+    row("wol saved 101", kNotifyWolWritten, 101, "WOL이 설정 되었습니다.");
+    row("wol saved 1", kNotifyWolWritten, 1, "WOL이 설정이 실패하였습니다.");
+    row("ddns id 101", kNotifyDdnsCheck, 101, "사용가능한 아이디입니다.");
+    row("ddns id 102", kNotifyDdnsCheck, 102, "해당 아이디는 이미 사용 중입니다.");
+    row("ddns id 103", kNotifyDdnsCheck, 103, "해당 맥어드레스가 이미 사용 중입니다.");
+    row("ddns id 104", kNotifyDdnsCheck, 104, "알 수 없는 에러입니다. 다시 시도하세요.");
+    row("product 101", kNotifyMacRegistered, 101, "net - 제품 등록 성공입니다., com - 제품 등록 성공입니다.");
+    row("product 401", kNotifyMacRegistered, 401, "net - 이미 등록됨., com - 이미 등록됨.");
+    row("product 402", kNotifyMacRegistered, 402, "net -  제품 등록 실패입니다., com -  제품 등록 실패입니다.");
+    row("product 403", kNotifyMacRegistered, 403, "net - 이미 등록됨.., com - 제품 등록 성공입니다.");
+    row("product 404", kNotifyMacRegistered, 404, "net - 제품 등록 성공입니다., com - 이미 등록됨.");
+    row("product 405", kNotifyMacRegistered, 405, "net - 제품 등록 실패입니다., com - 제품 등록 성공입니다.");
+    row("product 406", kNotifyMacRegistered, 406, "net - 제품 등록 성공입니다., com - 제품 등록 실패입니다.");
+    row("product 407", kNotifyMacRegistered, 407, "net - 제품 등록 실패입니다., com - 이미 등록됨.");
+    row("product 408", kNotifyMacRegistered, 408, "net - 이미 등록됨., com - 제품 등록 실패입니다.");
+    row("product 409", kNotifyMacRegistered, 409, "제품 등록에 실패했습니다.(Unknown Error)");
+    row("ddns 101", kNotifyDdnsRegistered, 101, "net - DDNS 등록 성공입니다, com - DDNS 등록 성공입니다");
+    row("ddns 401", kNotifyDdnsRegistered, 401, "net - 제품등록이 필요합니다., com - 제품등록이 필요합니다.");
+    row("ddns 402", kNotifyDdnsRegistered, 402, "net - 이미 등록됨., com - 이미 등록됨.");
+    row("ddns 403", kNotifyDdnsRegistered, 403, "net - DDNS 등록 성공입니다., com - 제품등록이 필요합니다.");
+    row("ddns 404", kNotifyDdnsRegistered, 404, "net - 제품등록이 필요합니다., com - DDNS 등록 성공입니다.");
+    row("ddns 405", kNotifyDdnsRegistered, 405, "net - DDNS 등록 성공입니다., com -  이미 등록됨.");
+    row("ddns 406", kNotifyDdnsRegistered, 406, "net - 이미 등록됨., com - DDNS 등록 성공입니다.");
+    row("ddns 407", kNotifyDdnsRegistered, 407, "net - DDNS 등록 실패., com - DDNS 등록 실패.");
+    row("ddns 408", kNotifyDdnsRegistered, 408, "net - DDNS 등록 성공., com - DDNS 등록 실패.");
+    row("ddns 409", kNotifyDdnsRegistered, 409, "net - 등록 실패., com - DDNS 등록 성공.");
+    row("ddns 410", kNotifyDdnsRegistered, 410, "DDNS 등록에 실패했습니다. 다시 시도하세요.");
+    row("update 0", kNotifyUpdateStage, 0, "");
+    row("update 8", kNotifyUpdateStage, 8, "");
+    row("update 98", kNotifyUpdateStage, 98, "Update 실패입니다. - Update 할 수 있는 버전이 아닙니다.");
+    row("update 99", kNotifyUpdateStage, 99, "Update서버 연결 실패입니다. - 1");
+    row("update 100", kNotifyUpdateStage, 100, "");
+    for (int silent : {kNotifyReply14, kNotifyReply15, kNotifyReply16, kNotifyReply17, kNotifyBulk21, kNotifyBulk22,
+                       kNotifyReply23})
       QTest::addRow("silent %d", silent) << silent << 101 << QString() << false << 10 << 0 << 7;
-    row("notice 101 restarts", 15, 101, "중계서버를 재시작 합니다.", true);
-    row("notice 0", 15, 0, "");
-    row("notice 1", 15, 1, "", false, 1);
-    row("notice 99", 15, 99, "", false, 99);
-    row("notice 100", 15, 100, "");
-    row("notice 1000", 15, 1000, "");
-    row("notice 1001", 15, 1001, "스케줄사용권한 설정이 변경되었습니다. 중계서버를 재시작해야 적용됩니다.");
-    row("notice 5499", 15, 5499, "스케줄사용권한 설정이 변경되었습니다. 중계서버를 재시작해야 적용됩니다.");
-    row("notice 5500", 15, 5500, "");
-    row("notice 6000", 15, 6000, "");
-    row("notice 6001", 15, 6001, "", false, 10, 1);
-    row("notice 10000", 15, 10000, "", false, 10, 4000);
-    row("notice 10001", 15, 10001, "");
-    row("firmware 0 ends", 18, 0, "펌웨어 업그레이드가 완료되었습니다. 서버가 재부팅됩니다.", true);
-    row("firmware 99", 18, 99, "Update서버 연결 오류입니다.");
-    row("firmware 1", 18, 1, "");
-    row("ntp 0", 19, 0, "NTP Server가 설정되었습니다.");
-    row("ntp -5", 19, -5, "NTP Server가 설정되었습니다.");
-    row("server time 0", 23, 0, "현재 서버의 시간은 1970-01-01 09:00:00 입니다.");
-    row("server time 2024", 23, 1708560000, "현재 서버의 시간은 2024-02-22 09:00:00 입니다.");
-    row("web upload 0", 24, 0, "WEB Page 업로드가 완료되었습니다.");
-    row("web upload 7", 24, 7, "WEB Page 업로드가 완료되었습니다.");
-    row("firmware upload 0", 25, 0, "Firmware 업로드가 완료되었습니다.");
-    row("firmware upload 1", 25, 1, "업로드한 Firmware의 platform이 장비와 일치하지 않습니다.");
-    row("firmware upload 2", 25, 2, "업로드한 Firmware의 파일크기 오류입니다.");
-    row("firmware upload 3", 25, 3, "Firmware 업로드가 실패하였습니다. - UNKNOWN");
-    row("connection closed", 255, 0, "서버접속이 해제 되었습니다.", true);
+    row("notice 101 restarts", kNotifyDeviceNotice, 101, "중계서버를 재시작 합니다.", true);
+    row("notice 0", kNotifyDeviceNotice, 0, "");
+    row("notice 1", kNotifyDeviceNotice, 1, "", false, 1);
+    row("notice 99", kNotifyDeviceNotice, 99, "", false, 99);
+    row("notice 100", kNotifyDeviceNotice, 100, "");
+    row("notice 1000", kNotifyDeviceNotice, 1000, "");
+    row("notice 1001", kNotifyDeviceNotice, 1001, "스케줄사용권한 설정이 변경되었습니다. 중계서버를 재시작해야 적용됩니다.");
+    row("notice 5499", kNotifyDeviceNotice, 5499, "스케줄사용권한 설정이 변경되었습니다. 중계서버를 재시작해야 적용됩니다.");
+    row("notice 5500", kNotifyDeviceNotice, 5500, "");
+    row("notice 6000", kNotifyDeviceNotice, 6000, "");
+    row("notice 6001", kNotifyDeviceNotice, 6001, "", false, 10, 1);
+    row("notice 10000", kNotifyDeviceNotice, 10000, "", false, 10, 4000);
+    row("notice 10001", kNotifyDeviceNotice, 10001, "");
+    row("firmware 0 ends", kNotifyFirmwareUpdate, 0, "펌웨어 업그레이드가 완료되었습니다. 서버가 재부팅됩니다.", true);
+    row("firmware 99", kNotifyFirmwareUpdate, 99, "Update서버 연결 오류입니다.");
+    row("firmware 1", kNotifyFirmwareUpdate, 1, "");
+    row("ntp 0", kNotifyNtpServer, 0, "NTP Server가 설정되었습니다.");
+    row("ntp -5", kNotifyNtpServer, -5, "NTP Server가 설정되었습니다.");
+    row("server time 0", kNotifyServerTime, 0, "현재 서버의 시간은 1970-01-01 09:00:00 입니다.");
+    row("server time 2024", kNotifyServerTime, 1708560000, "현재 서버의 시간은 2024-02-22 09:00:00 입니다.");
+    row("web upload 0", kNotifyWebUpload, 0, "WEB Page 업로드가 완료되었습니다.");
+    row("web upload 7", kNotifyWebUpload, 7, "WEB Page 업로드가 완료되었습니다.");
+    row("firmware upload 0", kNotifyFirmwareUpload, 0, "Firmware 업로드가 완료되었습니다.");
+    row("firmware upload 1", kNotifyFirmwareUpload, 1, "업로드한 Firmware의 platform이 장비와 일치하지 않습니다.");
+    row("firmware upload 2", kNotifyFirmwareUpload, 2, "업로드한 Firmware의 파일크기 오류입니다.");
+    row("firmware upload 3", kNotifyFirmwareUpload, 3, "Firmware 업로드가 실패하였습니다. - UNKNOWN");
+    row("connection closed", kNotifyConnectionEnded, 0, "서버접속이 해제 되었습니다.", true);
     row("code 0", 0, 101, "");
     row("code 26", 26, 101, "");
     row("code 254", 254, 101, "");
@@ -205,7 +206,7 @@ class MainWindowTest : public QObject {
     b.SetDeviceByte272(9);
     b.SetBlankMode(2);
     b.SetConnectionLimit(700);
-    window.OnReplyNotification(BlockNote(2, b.bytes));
+    window.OnReplyNotification(BlockNote(kNotifyDeviceInfo, b.bytes));
 
     QCOMPARE(Field(window, "macAddressEdit"), QStringLiteral("00:1a:2b:0c:d4:ff"));
     QCOMPARE(Field(window, "ddnsEdit"), QStringLiteral(".kolmaraqx.net"));
@@ -225,7 +226,7 @@ class MainWindowTest : public QObject {
     second.SetEngineVersion("25.1.3");
     second.SetDdnsName("box");
     second.SetDeviceValue280(3000);
-    window.OnReplyNotification(BlockNote(2, second.bytes));
+    window.OnReplyNotification(BlockNote(kNotifyDeviceInfo, second.bytes));
     QCOMPARE(Field(window, "firmwareVersionEdit"), QString());
     QCOMPARE(Field(window, "companyEdit"), QString());
     QCOMPARE(Field(window, "ddnsEdit"), QStringLiteral("box.kolmaraqx.net"));
@@ -233,6 +234,23 @@ class MainWindowTest : public QObject {
     QCOMPARE(m_store->m_strEngineVersion, QStringLiteral("25.01.03"));
     QCOMPARE(m_store->m_strDeviceName, QString());
     QCOMPARE(m_store->m_nDeviceValue280, 2040);
+  }
+
+  // The tables come as copies with their notifications; the window puts them
+  // into the store before any page looks.
+  void tableNotificationsFillTheStore() {
+    CKolmaraSettingDlg window(*m_store, *m_prompt);
+    m_store->ViewIdSlot(200)[0] = 0x77;  // past the 101 slots a table clears
+    window.OnReplyNotification(
+        Notification{kNotifyViewIdTable, 3, std::nullopt, std::make_shared<TableBytes>(kViewIdWireMinimum, 0x41)});
+    window.OnReplyNotification(
+        Notification{kNotifyWolTable, 150, std::nullopt, std::make_shared<TableBytes>(kWolTableSize, 0x42)});
+    QCOMPARE(m_store->m_nViewIdCount, 3);
+    QCOMPARE(int(m_store->ViewIdSlot(100)[kViewIdRecordSize - 1]), 0x41);
+    QCOMPARE(int(m_store->ViewIdSlot(200)[0]), 0x77);
+    QCOMPARE(m_store->m_nWolCount, 101);
+    QCOMPARE(int(m_store->m_WolTable[kWolTableSize - 1]), 0x42);
+    QVERIFY(m_prompt->Messages().isEmpty());
   }
 
   void productFieldsAreEmptyBeforeTheFirstBlock() {
@@ -279,13 +297,13 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE(Field(window, "macAddressEdit"), QStringLiteral("00:00:00:00:00:00"));
 
     // Online update stage 8 asks the device to flash, while connected.
-    window.OnReplyNotification(Note(12, 8));
+    window.OnReplyNotification(Note(kNotifyUpdateStage, 8));
     QTRY_COMPARE(m_peer->RequestCodes().back(), std::uint8_t{CMD_FIRMWARE_UPDATE});
 
     m_store->m_pConnection->Disconnect();
     const std::size_t before = m_peer->Requests().size();
     for (int i : {1, 2, 3, 4, 0}) tabs->setCurrentIndex(i);
-    window.OnReplyNotification(Note(12, 8));
+    window.OnReplyNotification(Note(kNotifyUpdateStage, 8));
     QTest::qWait(100);
     QCOMPARE(m_peer->Requests().size(), before);
     QCOMPARE(tabs->currentIndex(), 0);  // the switch still happens
@@ -316,7 +334,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(m_peer->RequestCodes(), std::vector<std::uint8_t>{CMD_LOGIN});  // no request into the void
 
     // The receive thread's own notice, had it come here too, is not told twice.
-    window.OnReplyNotification(Note(255, 0));
+    window.OnReplyNotification(Note(kNotifyConnectionEnded, 0));
     QCOMPARE(m_prompt->Messages().size(), 1);
   }
 
@@ -325,10 +343,10 @@ class MainWindowTest : public QObject {
     window.show();
     bool endedWhileOpen = true;
     m_prompt->DuringNextMessage([&] {
-      window.OnReplyNotification(Note(255, 0));
+      window.OnReplyNotification(Note(kNotifyConnectionEnded, 0));
       endedWhileOpen = window.HasEnded();
     });
-    window.OnReplyNotification(Note(5, 101));
+    window.OnReplyNotification(Note(kNotifyViewIdWritten, 101));
     QCOMPARE(m_prompt->Messages(),
              (QStringList{U("센터아이디가 설정 되었습니다."), U("서버접속이 해제 되었습니다.")}));
     QVERIFY(!endedWhileOpen);
@@ -336,7 +354,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(window.result(), int(QDialog::Accepted));
 
     // A second ending request is harmless.
-    window.OnReplyNotification(Note(15, 101));
+    window.OnReplyNotification(Note(kNotifyDeviceNotice, 101));
     QVERIFY(window.HasEnded());
     QCOMPARE(m_prompt->Messages().size(), 3);
   }
@@ -347,7 +365,7 @@ class MainWindowTest : public QObject {
     auto* account = window.findChild<CAccountPage*>();
     bool endedWhileOpen = true;
     m_prompt->DuringNextMessage([&] {
-      window.OnReplyNotification(Note(18, 0));
+      window.OnReplyNotification(Note(kNotifyFirmwareUpdate, 0));
       endedWhileOpen = window.HasEnded();
     });
     account->OnChange();  // empty fields: the page's own message box

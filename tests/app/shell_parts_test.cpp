@@ -12,7 +12,7 @@
 #include "app/about_dlg.h"
 #include "app/dialog_resizer.h"
 #include "pages/prompt.h"
-#include "pages/prompt_recording.h"
+#include "tests/support/prompt_recording.h"
 
 using namespace kolmara;
 

@@ -13,6 +13,7 @@
 #include "connection/global_data.h"
 #include "connection/my_socket.h"
 #include "connection/records.h"
+#include "pages/reply_messages_logic.h"
 #include "test_support.h"
 
 namespace kolmara {
@@ -22,6 +23,7 @@ using namespace std::chrono_literals;
 using test::Bytes;
 using test::CodesAndValues;
 using test::Frame;
+using test::kMarkerNotification;
 using test::kMarkerValue;
 using test::MarkerFrame;
 using test::RandomBytes;
@@ -59,21 +61,36 @@ struct ReplyCase {
 };
 
 const ReplyCase kReplies[] = {
-    {"Login", 1, 150, 0, 1},           {"DeviceInfo", 2, 0, 368, 2},
-    {"AdminChanged", 3, 101, 0, 3},    {"ViewIdList", 4, 3, 39188, 4},
-    {"ViewIdWritten", 5, 101, 0, 5},   {"WolTable", 6, 0, 12524, 6},
-    {"WolWritten", 7, 101, 0, 7},      {"Network", 8, 0, 368, 8},
-    {"DdnsIdCheck", 10, 102, 0, 9},    {"RegisterMac", 11, 401, 0, 10},
-    {"RegisterDdns", 12, 409, 0, 11},  {"OnlineUpdate", 13, 8, 0, 12},
-    {"Code14", 14, 1, 0, 13},          {"Code15", 15, 1, 0, 14},
-    {"Code16", 16, 1, 0, 16},          {"Code17", 17, 1, 0, 17},
-    {"DeviceNotice", 18, 6001, 0, 15}, {"FirmwareUpdate", 19, 0, 0, 18},
-    {"WebUpload", 20, 0, 0, 24},       {"Bulk21", 21, 7, 45056, 20},
-    {"Bulk21Empty", 21, 0, 0, 20},     {"Bulk22", 22, 7, 90112, 21},
-    {"Bulk22Empty", 22, 0, 0, 21},     {"Code23", 23, 5, 0, 22},
-    {"ServerTime", 24, 1700000000, 0, 23}, {"BlankMode", 25, 1, 0, 0},
-    {"NtpSet", 26, 0, 0, 19},          {"FirmwareUpload", 41, 2, 0, 25},
-    {"Code9Ignored", 9, 0, 0, 0},      {"UnknownCode", 30, 99, 0, 0},
+    {"Login", 1, 150, 0, kNotifyLogin},
+    {"DeviceInfo", 2, 0, 368, kNotifyDeviceInfo},
+    {"AdminChanged", 3, 101, 0, kNotifyAdminChanged},
+    {"ViewIdList", 4, 3, 39188, kNotifyViewIdTable},
+    {"ViewIdWritten", 5, 101, 0, kNotifyViewIdWritten},
+    {"WolTable", 6, 0, 12524, kNotifyWolTable},
+    {"WolWritten", 7, 101, 0, kNotifyWolWritten},
+    {"Network", 8, 0, 368, kNotifyNetwork},
+    {"DdnsIdCheck", 10, 102, 0, kNotifyDdnsCheck},
+    {"RegisterMac", 11, 401, 0, kNotifyMacRegistered},
+    {"RegisterDdns", 12, 409, 0, kNotifyDdnsRegistered},
+    {"OnlineUpdate", 13, 8, 0, kNotifyUpdateStage},
+    {"Code14", 14, 1, 0, kNotifyReply14},
+    {"Code15", 15, 1, 0, kNotifyReply15},
+    {"Code16", 16, 1, 0, kNotifyReply16},
+    {"Code17", 17, 1, 0, kNotifyReply17},
+    {"DeviceNotice", 18, 6001, 0, kNotifyDeviceNotice},
+    {"FirmwareUpdate", 19, 0, 0, kNotifyFirmwareUpdate},
+    {"WebUpload", 20, 0, 0, kNotifyWebUpload},
+    {"Bulk21", 21, 7, 45056, kNotifyBulk21},
+    {"Bulk21Empty", 21, 0, 0, kNotifyBulk21},
+    {"Bulk22", 22, 7, 90112, kNotifyBulk22},
+    {"Bulk22Empty", 22, 0, 0, kNotifyBulk22},
+    {"Code23", 23, 5, 0, kNotifyReply23},
+    {"ServerTime", 24, 1700000000, 0, kNotifyServerTime},
+    {"BlankMode", 25, 1, 0, 0},
+    {"NtpSet", 26, 0, 0, kNotifyNtpServer},
+    {"FirmwareUpload", 41, 2, 0, kNotifyFirmwareUpload},
+    {"Code9Ignored", 9, 0, 0, 0},
+    {"UnknownCode", 30, 99, 0, 0},
     {"CodeZero", 0, 0, 0, 0},
 };
 
@@ -90,16 +107,22 @@ TEST_P(ReplyRow, ConsumesItsBodyAndPostsItsNotification) {
   if (c.notification) {
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].code, c.notification);
-    if (c.code == 2 || c.code == 8) {
+    if (c.code == CMD_GET_INFO || c.code == CMD_GET_NETWORK) {
       ASSERT_TRUE(got[0].block.has_value()) << "the decoded block travels with the notification";
       EXPECT_THAT(*got[0].block, ElementsAreArray(body));
     } else {
       EXPECT_EQ(got[0].value, c.value);
       EXPECT_FALSE(got[0].block.has_value());
     }
+    if (c.code == CMD_GET_VIEWID_LIST || c.code == CMD_GET_WOL_TABLE) {
+      ASSERT_TRUE(got[0].table) << "the table travels with the notification";
+      EXPECT_THAT(*got[0].table, ElementsAreArray(body));
+    } else {
+      EXPECT_FALSE(got[0].table);
+    }
   }
   ASSERT_FALSE(got.empty());
-  EXPECT_THAT(CodesAndValues({got.back()}), ElementsAre(Pair(3, kMarkerValue)));
+  EXPECT_THAT(CodesAndValues({got.back()}), ElementsAre(Pair(kMarkerNotification, kMarkerValue)));
   EXPECT_TRUE(m_socket->IsConnected());
 }
 
@@ -109,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(AllCodes, ReplyRow, ::testing::ValuesIn(kReplies),
 TEST_F(Connected, BlankModeIsStoredAndNothingPosted) {
   m_peer.Send(test::Concat({Frame(25, 1), MarkerFrame()}));
   const auto got = TakeExactly(m_queue, 1);
-  EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(3, kMarkerValue)));
+  EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(kMarkerNotification, kMarkerValue)));
   EXPECT_EQ(m_store->m_nBlankMode.load(), 1);
 }
 
@@ -120,9 +143,13 @@ TEST_F(Connected, WolTableGoesToTheStoreWithItsCountKeptWithinTheTable) {
   for (const Case c : {Case{5, 5}, Case{0, 0}, Case{101, 101}, Case{102, 101}, Case{-1, 0}, Case{INT32_MAX, 101}}) {
     SCOPED_TRACE(c.value);
     const Bytes table = RandomBytes(kWolTableSize, static_cast<std::uint32_t>(c.value));
+    const auto before = m_store->m_WolTable;
     m_peer.Send(Frame(6, c.value, table));
     const auto got = TakeExactly(m_queue, 1, 5s, 0ms);
-    EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(6, c.value)));
+    EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(kNotifyWolTable, c.value)));
+    EXPECT_EQ(m_store->m_WolTable, before) << "the receive thread leaves the store's table alone";
+    ASSERT_EQ(got.size(), 1u);
+    ApplyNotificationToStore(got[0], *m_store);  // as the handling thread does
     EXPECT_EQ(m_store->m_nWolCount, c.stored);
     EXPECT_THAT(m_store->m_WolTable, ElementsAreArray(table));
   }
@@ -142,7 +169,7 @@ TEST_F(Connected, BulkBlocksAreReadOnlyForAPositiveValue) {
     const Bytes body = c.value > 0 ? RandomBytes(size, c.code) : Bytes{};
     m_peer.Send(test::Concat({Frame(c.code, c.value, body), MarkerFrame()}));
     const auto got = TakeExactly(m_queue, 2, 5s, 0ms);
-    EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(c.notification, c.value), Pair(3, kMarkerValue)));
+    EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(c.notification, c.value), Pair(kMarkerNotification, kMarkerValue)));
     EXPECT_EQ(c.code == 21 ? m_store->m_nBulk21Value : m_store->m_nBulk22Value, c.value);
     const Bytes stored(buffer, buffer + size);
     if (c.value > 0) {
@@ -170,7 +197,10 @@ TEST_P(ViewIdReply, ReadsTheTableAndStaysInStep) {
   m_peer.Send(test::Concat({Frame(4, c.count, body), MarkerFrame()}));
 
   const auto got = TakeExactly(m_queue, 2);
-  EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(4, c.count), Pair(3, kMarkerValue)));
+  EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(kNotifyViewIdTable, c.count), Pair(kMarkerNotification, kMarkerValue)));
+  EXPECT_THAT(Bytes(table, table + kViewIdStoreBytes), Each(0xEE)) << "the receive thread leaves the store alone";
+  ASSERT_EQ(got.size(), 2u);
+  ApplyNotificationToStore(got[0], *m_store);  // as the handling thread does
   EXPECT_EQ(m_store->m_nViewIdCount, c.storedCount);
   const std::size_t kept = c.keptSlots * kViewIdRecordSize;
   EXPECT_TRUE(std::equal(table, table + kept, body.begin())) << "records from the body";
@@ -204,17 +234,17 @@ TEST_F(Connected, ByteByByteDeliveryDecodesTheSame) {
   EXPECT_EQ(DeviceInfoBlock::FromBytes(got[0].block->data()).DeviceName(), "QX-100");
   EXPECT_EQ(DeviceInfoBlock::FromBytes(got[0].block->data()).ConnectionLimit(), 300);
   EXPECT_THAT(CodesAndValues({got[1], got[2], got[3]}),
-              ElementsAre(Pair(15, 101), Pair(20, 0), Pair(3, kMarkerValue)));
+              ElementsAre(Pair(kNotifyDeviceNotice, 101), Pair(kNotifyBulk21, 0), Pair(kMarkerNotification, kMarkerValue)));
 }
 
 TEST_F(Connected, NotificationsGoToTheWindowSetLast) {
   NotificationQueue mainWindow;
   m_socket->SetNotifyWindow(&mainWindow);
   m_peer.Send(Frame(5, 101));
-  EXPECT_THAT(CodesAndValues(TakeExactly(mainWindow, 1)), ElementsAre(Pair(5, 101)));
+  EXPECT_THAT(CodesAndValues(TakeExactly(mainWindow, 1)), ElementsAre(Pair(kNotifyViewIdWritten, 101)));
   EXPECT_EQ(m_queue.Size(), 0u);
   m_store.reset();  // the 255 goes to the window still set
-  EXPECT_THAT(CodesAndValues(TakeExactly(mainWindow, 1)), ElementsAre(Pair(255, 0)));
+  EXPECT_THAT(CodesAndValues(TakeExactly(mainWindow, 1)), ElementsAre(Pair(kNotifyConnectionEnded, 0)));
 }
 
 // ---- Ends of the connection ------------------------------------------------
@@ -231,7 +261,7 @@ TEST_P(PeerCloses, PostsExactlyOne255AndNothingOfThePartialFrame) {
   m_peer.Send(GetParam().sent);
   m_peer.CloseClient();
   const auto got = TakeExactly(m_queue, 1, 5s, 100ms);
-  EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(255, 0)));
+  EXPECT_THAT(CodesAndValues(got), ElementsAre(Pair(kNotifyConnectionEnded, 0)));
   EXPECT_FALSE(m_socket->IsConnected());
   EXPECT_EQ(m_store->m_nWolCount, wolBefore) << "a partial table is not stored";
   EXPECT_FALSE(m_socket->RequestDeviceInfo()) << "closed: nothing is sent";
@@ -253,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Connected, DisconnectPostsOne255AndASecondChangesNothing) {
   m_socket->Disconnect();
   EXPECT_FALSE(m_socket->IsConnected());
-  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1, 5s, 100ms)), ElementsAre(Pair(255, 0)));
+  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1, 5s, 100ms)), ElementsAre(Pair(kNotifyConnectionEnded, 0)));
   m_peer.WaitClientClosed();
   m_socket->Disconnect();
   EXPECT_FALSE(m_socket->IsConnected());
@@ -265,15 +295,15 @@ TEST_F(Connected, SendsOnAClosedConnectionSendNothing) {
   const Bytes block(kBlockSize, 1), file(100, 2);
   EXPECT_FALSE(m_socket->SendLogin("admin", "pw"));
   EXPECT_FALSE(m_socket->RequestDeviceInfo());
-  EXPECT_FALSE(m_socket->SendViewIdList());
-  EXPECT_FALSE(m_socket->SendWolTable());
+  EXPECT_FALSE(m_socket->SendViewIdList(m_store->m_nViewIdCount, m_store->m_pViewIdTable.get()));
+  EXPECT_FALSE(m_socket->SendWolTable(m_store->m_nWolCount, m_store->m_WolTable.data()));
   EXPECT_FALSE(m_socket->SendNetworkSettings(block.data()));
   EXPECT_FALSE(m_socket->RegisterDdns(block.data()));
   EXPECT_FALSE(m_socket->SetNtpServer("pool.ntp.org"));
   EXPECT_FALSE(m_socket->UploadFirmware(file.data(), file.size()));
   EXPECT_FALSE(m_socket->SendRequest(13, 0, nullptr, 0, BodyEncoding::kScrambled));
   EXPECT_TRUE(m_peer.WaitClientClosed().empty());
-  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(255, 0))) << "only the one from Disconnect";
+  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(kNotifyConnectionEnded, 0))) << "only the one from Disconnect";
 }
 
 TEST(BlockedSend, DisconnectMakesItReturn) {
@@ -290,7 +320,7 @@ TEST(BlockedSend, DisconnectMakesItReturn) {
   socket.Disconnect();
   ASSERT_EQ(upload.wait_for(5s), std::future_status::ready);
   EXPECT_FALSE(upload.get());
-  EXPECT_THAT(CodesAndValues(TakeExactly(queue, 1)), ElementsAre(Pair(255, 0)));
+  EXPECT_THAT(CodesAndValues(TakeExactly(queue, 1)), ElementsAre(Pair(kNotifyConnectionEnded, 0)));
 }
 
 TEST(Store, DestroyingItClosesItsOpenConnectionFirst) {
@@ -301,7 +331,7 @@ TEST(Store, DestroyingItClosesItsOpenConnectionFirst) {
   ASSERT_EQ(store->m_pConnection->Connect(&queue, QStringLiteral("127.0.0.1"), peer.Port()), 1);
   ASSERT_TRUE(peer.Accept());
   store.reset();
-  EXPECT_THAT(CodesAndValues(TakeExactly(queue, 1)), ElementsAre(Pair(255, 0)));
+  EXPECT_THAT(CodesAndValues(TakeExactly(queue, 1)), ElementsAre(Pair(kNotifyConnectionEnded, 0)));
   peer.WaitClientClosed();
 }
 
@@ -332,7 +362,7 @@ TEST(Store, FirstStoreIsTheInstanceUntilItGoes) {
 }
 
 TEST_F(Connected, NewStoreSendsAnAllZeroWolTable) {
-  ASSERT_TRUE(m_socket->SendWolTable());
+  ASSERT_TRUE(m_socket->SendWolTable(m_store->m_nWolCount, m_store->m_WolTable.data()));
   m_socket->Disconnect();
   const Bytes wire = m_peer.WaitClientClosed();
   ASSERT_EQ(wire.size(), 8 + kWolTableSize);
@@ -372,6 +402,10 @@ void FillTables(CGlobalData& store, std::int32_t viewIds, std::int32_t wol) {
   store.m_nWolCount = wol;
 }
 
+// What the pages do: send the store's table.
+bool SendStoredViewIds(CMySocket& s, CGlobalData& d) { return s.SendViewIdList(d.m_nViewIdCount, d.m_pViewIdTable.get()); }
+bool SendStoredWol(CMySocket& s, CGlobalData& d) { return s.SendWolTable(d.m_nWolCount, d.m_WolTable.data()); }
+
 Bytes Prefix(const Bytes& b, std::size_t n) { return Bytes(b.begin(), b.begin() + n); }
 
 const SenderCase kSenders[] = {
@@ -382,18 +416,18 @@ const SenderCase kSenders[] = {
      TextBodyOf("root", "n3w"), true},
     {"RequestViewIdList", [](CMySocket& s, CGlobalData&) { return s.RequestViewIdList(); }, 4, 101, {}, true},
     {"SendViewIdList3",
-     [](CMySocket& s, CGlobalData& d) { return FillTables(d, 3, 0), s.SendViewIdList(); }, 5, 3,
+     [](CMySocket& s, CGlobalData& d) { return FillTables(d, 3, 0), SendStoredViewIds(s, d); }, 5, 3,
      Prefix(kViewIds, 39188), true},
     {"SendViewIdList0",
-     [](CMySocket& s, CGlobalData& d) { return FillTables(d, 0, 0), s.SendViewIdList(); }, 5, 0, {}, true},
+     [](CMySocket& s, CGlobalData& d) { return FillTables(d, 0, 0), SendStoredViewIds(s, d); }, 5, 0, {}, true},
     {"SendViewIdList120",
-     [](CMySocket& s, CGlobalData& d) { return FillTables(d, 120, 0), s.SendViewIdList(); }, 5, 120,
+     [](CMySocket& s, CGlobalData& d) { return FillTables(d, 120, 0), SendStoredViewIds(s, d); }, 5, 120,
      Prefix(kViewIds, 46560), true},
     {"SendViewIdList512",
-     [](CMySocket& s, CGlobalData& d) { return FillTables(d, 512, 0), s.SendViewIdList(); }, 5, 512, kViewIds,
+     [](CMySocket& s, CGlobalData& d) { return FillTables(d, 512, 0), SendStoredViewIds(s, d); }, 5, 512, kViewIds,
      true},
     {"RequestWolTable", [](CMySocket& s, CGlobalData&) { return s.RequestWolTable(); }, 6, 101, {}, true},
-    {"SendWolTable", [](CMySocket& s, CGlobalData& d) { return FillTables(d, 0, 5), s.SendWolTable(); }, 7, 5,
+    {"SendWolTable", [](CMySocket& s, CGlobalData& d) { return FillTables(d, 0, 5), SendStoredWol(s, d); }, 7, 5,
      kWol, true},
     {"RequestNetworkSettings", [](CMySocket& s, CGlobalData&) { return s.RequestNetworkSettings(); }, 8, 0, {},
      true},
@@ -459,7 +493,9 @@ TEST_F(Connected, RefusedRequestsSendNothingAndKeepTheConnection) {
   EXPECT_FALSE(m_socket->RegisterMac(longText));
   EXPECT_FALSE(m_socket->SetNtpServer(longText));
   FillTables(*m_store, 513, 0);  // more records than the store holds
-  EXPECT_FALSE(m_socket->SendViewIdList());
+  EXPECT_FALSE(SendStoredViewIds(*m_socket, *m_store));
+  EXPECT_FALSE(m_socket->SendViewIdList(3, nullptr)) << "no records to send";
+  EXPECT_FALSE(m_socket->SendWolTable(3, nullptr));
   const Bytes big(kViewIdStoreBytes + 1, 0);
   EXPECT_FALSE(m_socket->SendRequest(5, 513, big.data(), big.size(), BodyEncoding::kScrambled))
       << "a scrambled body larger than the send area";
@@ -475,7 +511,8 @@ TEST_F(Connected, RefusedRequestsSendNothingAndKeepTheConnection) {
 TEST_F(Connected, ConcurrentSendersNeverInterleaveFrames) {
   constexpr int kPerThread = 50;
   auto burst = [&](bool wol) {
-    for (int i = 0; i < kPerThread; ++i) ASSERT_TRUE(wol ? m_socket->SendWolTable() : m_socket->SendLogin("a", "b"));
+    for (int i = 0; i < kPerThread; ++i)
+      ASSERT_TRUE(wol ? SendStoredWol(*m_socket, *m_store) : m_socket->SendLogin("a", "b"));
   };
   std::thread a(burst, true), b(burst, false);
   a.join();
@@ -502,7 +539,7 @@ TEST_F(Connected, ConnectOnAnOpenConnectionReturns0AndLeavesItOpen) {
   EXPECT_EQ(m_socket->LastConnectError(), ConnectError::kAlreadyConnected);
   EXPECT_TRUE(m_socket->IsConnected());
   m_peer.Send(Frame(7, 101));
-  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(7, 101))) << "the window is unchanged";
+  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(kNotifyWolWritten, 101))) << "the window is unchanged";
   EXPECT_EQ(other.Size(), 0u);
 }
 
@@ -539,7 +576,7 @@ TEST_F(Unconnected, NamesAreResolvedAndDigitsAndDotsAreAddresses) {
       ASSERT_TRUE(peer.Accept());
       EXPECT_EQ(m_socket.Port(), peer.Port());
       m_socket.Disconnect();
-      EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(255, 0)));
+      EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(kNotifyConnectionEnded, 0)));
     } else {
       EXPECT_EQ(m_queue.Next(20ms), std::nullopt) << "a failed connect posts nothing";
     }
@@ -559,13 +596,13 @@ TEST_F(Unconnected, NothingListeningFailsAndAClosedConnectionConnectsAgain) {
   ASSERT_EQ(m_socket.Connect(&m_queue, QStringLiteral("127.0.0.1"), first.Port()), 1);
   ASSERT_TRUE(first.Accept());
   first.CloseClient();  // the device ends it
-  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(255, 0)));
+  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(kNotifyConnectionEnded, 0)));
 
   test::LoopbackPeer second;
   ASSERT_EQ(m_socket.Connect(&m_queue, QStringLiteral("127.0.0.1"), second.Port()), 1);
   ASSERT_TRUE(second.Accept());
   second.Send(Frame(1, 150));
-  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(1, 150)));
+  EXPECT_THAT(CodesAndValues(TakeExactly(m_queue, 1)), ElementsAre(Pair(kNotifyLogin, 150)));
   ASSERT_TRUE(m_socket.SendLogin("a", "b"));
   EXPECT_EQ(second.WaitReceived(8 + 124).size(), 8u + 124u);
 }

@@ -1,11 +1,15 @@
-// ReadOneReply driven from memory with random frames, values and cuts. Under
-// ASan this shows that no stream a device can send makes the reader write
-// out of bounds; on well-formed streams it also checks what is posted.
+// ReadOneReply driven from memory with random frames, values and cuts, each
+// notification applied to the store as the handling thread applies it. Under
+// ASan this shows that no stream a device can send makes the reader or the
+// store write out of bounds; on well-formed streams it also checks what is
+// posted.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "connection/global_data.h"
+#include "pages/reply_messages_logic.h"
 #include "protocol/catalogue.h"
 #include "test_support.h"
 
@@ -86,7 +90,11 @@ TEST(ReplyReaderFuzz, RandomStreamsNeverBreakTheStore) {
     const Stream s = MakeStream(rng);
     test::MemorySource source(s.bytes);
     std::vector<Notification> posted;
-    const auto post = [&](Notification n) { posted.push_back(std::move(n)); };
+    // Applied at once, as the handling thread applies what it is handed.
+    const auto post = [&](Notification n) {
+      ApplyNotificationToStore(n, store);
+      posted.push_back(std::move(n));
+    };
     // Each call consumes at least a header, so this bound is never the one that stops it.
     const std::size_t maxCalls = s.bytes.size() / kHeaderSize + 2;
     std::size_t calls = 0;
@@ -97,8 +105,16 @@ TEST(ReplyReaderFuzz, RandomStreamsNeverBreakTheStore) {
     }
     ASSERT_LE(calls, maxCalls) << "the reader stopped consuming, stream " << i;
     for (const Notification& n : posted) {
-      ASSERT_TRUE((n.code >= 1 && n.code <= 25)) << ::testing::PrintToString(n);
-      ASSERT_EQ(n.block.has_value(), n.code == 2 || n.code == 8) << ::testing::PrintToString(n);
+      ASSERT_TRUE((n.code >= kNotifyLogin && n.code <= kNotifyFirmwareUpload)) << ::testing::PrintToString(n);
+      ASSERT_EQ(n.block.has_value(), n.code == kNotifyDeviceInfo || n.code == kNotifyNetwork) << ::testing::PrintToString(n);
+      ASSERT_EQ(n.table != nullptr, n.code == kNotifyViewIdTable || n.code == kNotifyWolTable) << ::testing::PrintToString(n);
+      if (n.code == kNotifyViewIdTable) {
+        ASSERT_LE(n.table->size(), kViewIdStoreBytes);
+        ASSERT_EQ(n.table->size(), std::min<std::uint64_t>(ViewIdTableLength(n.value), kViewIdStoreBytes));
+      }
+      if (n.code == kNotifyWolTable) {
+        ASSERT_EQ(n.table->size(), kWolTableSize);
+      }
     }
     if (s.wellFormed) {
       ++wellFormed;

@@ -37,6 +37,7 @@ inline void PrintTo(const Notification& n, std::ostream* os) {
     for (std::size_t i = 0; i < 8; ++i) *os << ' ' << std::hex << int((*n.block)[i]) << std::dec;
     *os << " ...";
   }
+  if (n.table) *os << ", table of " << n.table->size() << " bytes";
   *os << '}';
 }
 
@@ -85,6 +86,7 @@ inline Bytes Concat(std::initializer_list<Bytes> parts) {
 // A reply that posts notification 3 with a value no other frame uses: when it
 // decodes after another frame, that frame's body was consumed exactly.
 inline constexpr std::int32_t kMarkerValue = 0x5A17C0DE;
+inline constexpr int kMarkerNotification = kNotifyAdminChanged;
 inline Bytes MarkerFrame() { return Frame(3, kMarkerValue); }
 
 class MemorySource : public IByteSource {

@@ -18,6 +18,7 @@
 #include "connection/my_socket.h"
 #include "connection/notify.h"
 #include "device/sim_device.h"
+#include "pages/reply_messages_logic.h"
 
 namespace kolmara::device::testing {
 
@@ -149,9 +150,11 @@ class DeviceFixture : public ::testing::Test {
     return n ? n->value : -1;
   }
 
+  // The notification, applied to the store as the tool's window applies it.
   Notification Expect(int code) {
     auto n = m_queue.WaitFor(code, kWait);
     EXPECT_TRUE(n.has_value()) << "no notification " << code;
+    if (n) ApplyNotificationToStore(*n, m_store);
     return n.value_or(Notification{});
   }
 

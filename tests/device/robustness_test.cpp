@@ -198,8 +198,12 @@ TEST_F(Robustness, ConcurrentWritersNeverProduceAMixedTable) {
       for (int round = 0; round < kRounds; ++round) {
         store.m_WolTable.fill(static_cast<std::uint8_t>(id + 1));
         store.m_nWolCount = id + 1;
-        if (!socket.SendWolTable() || !queue.WaitFor(7, kWait)) ++failures;
-        if (!socket.RequestWolTable() || !queue.WaitFor(6, kWait)) ++failures;
+        if (!socket.SendWolTable(store.m_nWolCount, store.m_WolTable.data()) || !queue.WaitFor(7, kWait)) ++failures;
+        if (!socket.RequestWolTable()) ++failures;
+        if (const auto table = queue.WaitFor(6, kWait))
+          ApplyNotificationToStore(*table, store);
+        else
+          ++failures;
         const std::uint8_t first = store.m_WolTable[0];
         const bool whole = std::all_of(store.m_WolTable.begin(), store.m_WolTable.end(),
                                        [&](std::uint8_t b) { return b == first; });

@@ -92,7 +92,7 @@ TEST_P(ViewIdRoundTrip, EveryByteOfEverySlotSurvivesWriteAndRead) {
   const std::vector<std::uint8_t> written = Pattern(kViewIdStoreBytes, 99);
   std::memcpy(m_store.m_pViewIdTable.get(), written.data(), kViewIdStoreBytes);
   m_store.m_nViewIdCount = count;
-  ASSERT_TRUE(Socket().SendViewIdList());
+  ASSERT_TRUE(Socket().SendViewIdList(m_store.m_nViewIdCount, m_store.m_pViewIdTable.get()));
   EXPECT_EQ(Expect(5).value, 101);
   const DeviceState after = m_device->State();
   EXPECT_EQ(after.viewIdCount, count);
@@ -115,7 +115,7 @@ TEST_F(Sim, ViewIdCountOfZeroEmptiesTheTableWithoutABody) {
   m_device->SetState(s);
   ASSERT_EQ(Login(), 110);
   m_store.m_nViewIdCount = 0;
-  ASSERT_TRUE(Socket().SendViewIdList());
+  ASSERT_TRUE(Socket().SendViewIdList(m_store.m_nViewIdCount, m_store.m_pViewIdTable.get()));
   EXPECT_EQ(Expect(5).value, 101);
   ASSERT_TRUE(Socket().RequestViewIdList());
   EXPECT_EQ(Expect(4).value, 0);
@@ -155,7 +155,7 @@ TEST_F(Sim, WakeOnLanTableRoundTripKeepsEveryByte) {
   const std::vector<std::uint8_t> written = Pattern(kWolTableSize, 77);
   std::memcpy(m_store.m_WolTable.data(), written.data(), kWolTableSize);
   m_store.m_nWolCount = 101;
-  ASSERT_TRUE(Socket().SendWolTable());
+  ASSERT_TRUE(Socket().SendWolTable(m_store.m_nWolCount, m_store.m_WolTable.data()));
   EXPECT_EQ(Expect(7).value, 101);
   EXPECT_EQ(m_device->State().wolTable, written);
 
@@ -171,7 +171,7 @@ TEST_F(Sim, WakeOnLanCountOutsideTheTableIsRefusedAndNothingChanges) {
   for (std::int32_t bad : {-1, 102}) {
     m_store.m_nWolCount = bad;
     m_store.m_WolTable.fill(0x55);
-    ASSERT_TRUE(Socket().SendWolTable());
+    ASSERT_TRUE(Socket().SendWolTable(m_store.m_nWolCount, m_store.m_WolTable.data()));
     EXPECT_EQ(Expect(7).value, 0) << bad;
   }
   EXPECT_EQ(m_device->State().wolTable, before.wolTable);

@@ -56,11 +56,11 @@ TEST_F(StateFile, SettingsSurviveARestart) {
   for (std::size_t i = 0; i < 120 * kViewIdRecordSize; ++i) table[i] = static_cast<std::uint8_t>(i % 253 + 1);
   std::memcpy(m_store.m_pViewIdTable.get(), table.data(), table.size());
   m_store.m_nViewIdCount = 120;
-  ASSERT_TRUE(Socket().SendViewIdList());
+  ASSERT_TRUE(Socket().SendViewIdList(m_store.m_nViewIdCount, m_store.m_pViewIdTable.get()));
   EXPECT_EQ(Expect(5).value, 101);
   for (std::size_t i = 0; i < kWolTableSize; ++i) m_store.m_WolTable[i] = static_cast<std::uint8_t>(i * 7);
   m_store.m_nWolCount = 12;
-  ASSERT_TRUE(Socket().SendWolTable());
+  ASSERT_TRUE(Socket().SendWolTable(m_store.m_nWolCount, m_store.m_WolTable.data()));
   EXPECT_EQ(Expect(7).value, 101);
   ASSERT_TRUE(Socket().SetNtpServer("ntp.example.kr"));
   EXPECT_EQ(Expect(19).value, 101);

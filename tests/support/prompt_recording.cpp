@@ -1,4 +1,4 @@
-#include "pages/prompt_recording.h"
+#include "tests/support/prompt_recording.h"
 
 #include <QDir>
 

@@ -1,9 +1,13 @@
 // The Qt-free rules of the login window, the administrator page, the product
-// summary and the reply tables.
+// summary, the online update page, the reply tables and the store writes of
+// the dispatch.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <numeric>
 
 #include "connection/global_data.h"
 #include "connection/records.h"
@@ -11,6 +15,7 @@
 #include "pages/login_logic.h"
 #include "pages/productinfo_logic.h"
 #include "pages/reply_messages_logic.h"
+#include "pages/update_logic.h"
 
 namespace kolmara {
 namespace {
@@ -156,26 +161,112 @@ TEST(ApplyDeviceInfoToStore, ClampsValue280AndReadsTheLimitUnsigned) {
   }
 }
 
-TEST(ApplyReplyToStore, LoginAndDeviceNotices) {
+TEST(ApplyNotificationToStore, LoginAndDeviceNotices) {
   const struct {
     int code;
     std::int32_t value;
     std::int32_t capacity, limit, loggedIn;
   } cases[] = {
       // Start: capacity 10, limit 0, logged in 7 (so a write shows).
-      {1, 101, 1, 0, 1},      {1, 249, 100, 0, 1},  {1, 250, 10, 0, 0},   {1, 100, 10, 0, 0},
-      {15, 0, 10, 0, 7},      {15, 1, 1, 0, 7},     {15, 99, 99, 0, 7},   {15, 100, 10, 0, 7},
-      {15, 6000, 10, 0, 7},   {15, 6001, 10, 1, 7}, {15, 10000, 10, 4000, 7}, {15, 10001, 10, 0, 7},
-      {3, 101, 10, 0, 7},
+      {kNotifyLogin, 101, 1, 0, 1},           {kNotifyLogin, 249, 100, 0, 1},
+      {kNotifyLogin, 250, 10, 0, 0},          {kNotifyLogin, 100, 10, 0, 0},
+      {kNotifyDeviceNotice, 0, 10, 0, 7},     {kNotifyDeviceNotice, 1, 1, 0, 7},
+      {kNotifyDeviceNotice, 99, 99, 0, 7},    {kNotifyDeviceNotice, 100, 10, 0, 7},
+      {kNotifyDeviceNotice, 6000, 10, 0, 7},  {kNotifyDeviceNotice, 6001, 10, 1, 7},
+      {kNotifyDeviceNotice, 10000, 10, 4000, 7}, {kNotifyDeviceNotice, 10001, 10, 0, 7},
+      {kNotifyAdminChanged, 101, 10, 0, 7},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.code << "/" << c.value);
     CGlobalData store;
     store.m_bLoggedIn = 7;
-    ApplyReplyToStore(c.code, c.value, store);
+    ApplyNotificationToStore(Notification{c.code, c.value, std::nullopt, nullptr}, store);
     EXPECT_EQ(store.m_nViewIdCapacity, c.capacity);
     EXPECT_EQ(store.m_nConnectionLimit, c.limit);
     EXPECT_EQ(store.m_bLoggedIn, c.loggedIn);
+  }
+}
+
+TEST(ApplyNotificationToStore, DeviceInformationBlock) {
+  CGlobalData store;
+  DeviceInfoBlock b;
+  b.SetDeviceValue280(3000);
+  b.SetConnectionLimit(700);
+  Notification n{kNotifyDeviceInfo, 0, std::nullopt, nullptr};
+  ApplyNotificationToStore(n, store);  // no block: nothing to take
+  EXPECT_EQ(store.m_nConnectionLimit, 0);
+  n.block = b.bytes;
+  ApplyNotificationToStore(n, store);
+  EXPECT_EQ(store.m_nConnectionLimit, 700);
+  EXPECT_EQ(store.m_nDeviceValue280, 2040);
+}
+
+std::shared_ptr<const TableBytes> TableOf(std::size_t length, std::uint8_t first) {
+  auto t = std::make_shared<TableBytes>(length);
+  std::iota(t->begin(), t->end(), first);
+  return t;
+}
+
+// What the receive thread used to write straight into the store, now written
+// from the notification's copy: the first 101 slots zeroed, then the records,
+// later slots left as they were, the count held at 512.
+TEST(ApplyNotificationToStore, ViewIdTableLandsAsItAlwaysDid) {
+  const struct {
+    std::int32_t count;
+    std::size_t tableLength;  // what the reader hands over
+    std::int32_t storedCount;
+  } cases[] = {
+      {0, 0, 0}, {-5, 0, -5}, {3, 39188, 3}, {101, 39188, 101}, {120, 46560, 120}, {600, 198656, 512},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.count);
+    CGlobalData store;
+    std::uint8_t* table = store.m_pViewIdTable.get();
+    std::memset(table, 0xEE, kViewIdStoreBytes);
+    const auto copy = TableOf(c.tableLength, 1);
+    ApplyNotificationToStore(Notification{kNotifyViewIdTable, c.count, std::nullopt, copy}, store);
+    EXPECT_EQ(store.m_nViewIdCount, c.storedCount);
+    EXPECT_TRUE(std::equal(copy->begin(), copy->end(), table));
+    const std::size_t zeroedEnd = std::max(c.tableLength, kViewIdWireMinimum);
+    EXPECT_THAT(TableBytes(table + c.tableLength, table + zeroedEnd), ::testing::Each(0));
+    EXPECT_THAT(TableBytes(table + zeroedEnd, table + kViewIdStoreBytes), ::testing::Each(0xEE));
+  }
+}
+
+TEST(ApplyNotificationToStore, WolTableCountIsKeptWithinTheTable) {
+  const struct { std::int32_t value, stored; } cases[] = {{5, 5}, {0, 0}, {101, 101}, {102, 101}, {-1, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    CGlobalData store;
+    const auto copy = TableOf(kWolTableSize, static_cast<std::uint8_t>(c.value));
+    ApplyNotificationToStore(Notification{kNotifyWolTable, c.value, std::nullopt, copy}, store);
+    EXPECT_EQ(store.m_nWolCount, c.stored);
+    EXPECT_THAT(store.m_WolTable, ::testing::ElementsAreArray(*copy));
+  }
+}
+
+// A notification built without a table (a test, a window's own notice)
+// leaves the tables and the edits in them alone.
+TEST(ApplyNotificationToStore, TableNotificationWithoutATableChangesNothing) {
+  CGlobalData store;
+  store.m_nViewIdCount = 2;
+  store.m_nWolCount = 3;
+  store.ViewIdSlot(0)[0] = 'e';
+  store.WolEntry(0)[4] = 'w';
+  ApplyNotificationToStore(Notification{kNotifyViewIdTable, 9, std::nullopt, nullptr}, store);
+  ApplyNotificationToStore(Notification{kNotifyWolTable, 9, std::nullopt, nullptr}, store);
+  EXPECT_EQ(store.m_nViewIdCount, 2);
+  EXPECT_EQ(store.m_nWolCount, 3);
+  EXPECT_EQ(store.ViewIdSlot(0)[0], 'e');
+  EXPECT_EQ(store.WolEntry(0)[4], 'w');
+}
+
+TEST(DescribeReply, LoginFollowsTheCapacityRule) {
+  for (const std::int32_t value : {-101, 0, 100, 101, 150, 249, 250}) {
+    SCOPED_TRACE(value);
+    const ReplyOutcome outcome = DescribeReply(kNotifyLogin, value);
+    EXPECT_EQ(outcome.message, LoginCapacity(value) ? QString() : U(kMsgLoginFailed));
+    EXPECT_FALSE(outcome.endsWindow);
   }
 }
 
@@ -215,6 +306,33 @@ TEST(OnlineUpdateProgress, TableCoversTheStagesAndNothingElse) {
   EXPECT_STREQ(three->fields[0], "Finished");
   EXPECT_STREQ(three->fields[2], "Finished");
   EXPECT_STREQ(three->fields[3], "Start");
+}
+
+TEST(UpdatePageChange, StagesAndTheFirmwareUpdateResult) {
+  EXPECT_EQ(UpdatePageChange(kNotifyUpdateStage, 3), FindUpdateProgress(3));
+  EXPECT_EQ(UpdatePageChange(kNotifyUpdateStage, 9), nullptr);
+  for (const std::int32_t value : {1, 99, -1}) EXPECT_EQ(UpdatePageChange(kNotifyFirmwareUpdate, value), nullptr);
+  const UpdateProgressRow* done = UpdatePageChange(kNotifyFirmwareUpdate, 0);
+  ASSERT_NE(done, nullptr);
+  for (int i = 0; i < 4; ++i) EXPECT_STREQ(done->fields[i], "Finished");
+  EXPECT_STREQ(done->fields[4], "F/W Update Finished");
+  EXPECT_TRUE(done->enableStartButton);
+  EXPECT_FALSE(done->sendFirmwareUpdate);
+  EXPECT_EQ(UpdatePageChange(kNotifyViewIdTable, 0), nullptr) << "other codes leave the page alone";
+}
+
+// The two stage messages come from the reply tables, not from the page.
+TEST(DescribeReply, UpdateStagesShowOnlyTheirFailures) {
+  for (std::int32_t value = -1; value <= 100; ++value) {
+    SCOPED_TRACE(value);
+    const QString message = DescribeReply(kNotifyUpdateStage, value).message;
+    if (value == 98)
+      EXPECT_EQ(message, U("Update 실패입니다. - Update 할 수 있는 버전이 아닙니다."));
+    else if (value == 99)
+      EXPECT_EQ(message, U("Update서버 연결 실패입니다. - 1"));
+    else
+      EXPECT_TRUE(message.isEmpty());
+  }
 }
 
 }  // namespace
