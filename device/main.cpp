@@ -7,6 +7,7 @@
 
 #include "connection/conversions.h"
 #include "device/sim_device.h"
+#include "kolmara_version.h"
 
 namespace {
 
@@ -22,7 +23,8 @@ const char kUsage[] =
     "  --viewid-capacity N    view-ID capacity 1..100 reported at login (default 10)\n"
     "  --state FILE           keep the settings in this JSON file (default: in memory)\n"
     "  --update-step-ms MS    pause between online update stages (default 300)\n"
-    "  --help                 show this text\n";
+    "  --help                 show this text\n"
+    "  --version              show the version\n";
 
 bool ParseInt(const char* text, long lo, long hi, long& out) {
   char* end = nullptr;
@@ -54,6 +56,10 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("kolmara-qx-sim %s\n", kolmara::kProjectVersion);
       return 0;
     }
     if (i + 1 >= argc) return Usage(("missing value after " + arg).c_str());
