@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/app_icon.h"
+#include "kolmara_version.h"
 
 namespace kolmara {
 
@@ -37,6 +38,10 @@ QString AboutVersionText(std::string_view dateText) {
          QString::asprintf("%04d.%02d.%02d", d.year, d.month, d.day);
 }
 
+QString ProgramVersionText() {
+  return QStringLiteral("KolmaraSetting ") + QString::fromLatin1(kProjectVersion);
+}
+
 CAboutDlg::CAboutDlg(QWidget* parent, std::string_view buildDate) : QDialog(parent) {
   setObjectName(QStringLiteral("aboutDialog"));
   setWindowTitle(QString::fromUtf8("KolmaraSetting 정보"));
@@ -48,11 +53,14 @@ CAboutDlg::CAboutDlg(QWidget* parent, std::string_view buildDate) : QDialog(pare
 
   auto* version = new QLabel(AboutVersionText(buildDate), this);
   version->setObjectName(QStringLiteral("versionLabel"));
+  auto* release = new QLabel(ProgramVersionText(), this);
+  release->setObjectName(QStringLiteral("releaseLabel"));
   auto* notice = new QLabel(QStringLiteral("Copyright (C) Kolmara. All rights reserved."), this);
   notice->setObjectName(QStringLiteral("noticeLabel"));
 
   auto* texts = new QVBoxLayout;
   texts->addWidget(version);
+  texts->addWidget(release);
   texts->addWidget(notice);
   texts->addStretch(1);
 

@@ -1,5 +1,6 @@
 #pragma once
-// The About box: the program's version, made from its build date.
+// The About box: the program's version, made from its build date, and the
+// release version that --version prints.
 #include <QDialog>
 #include <string_view>
 
@@ -17,6 +18,9 @@ BuildDate ParseBuildDate(std::string_view dateText);
 
 // "KolmaraSetting, 버전 2024.02.22"
 QString AboutVersionText(std::string_view dateText);
+
+// "KolmaraSetting 1.0.0": the project's version, as --version prints it.
+QString ProgramVersionText();
 
 class CAboutDlg : public QDialog {
   Q_OBJECT

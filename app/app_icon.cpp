@@ -5,9 +5,8 @@
 #include <QPixmap>
 
 namespace kolmara {
-namespace {
 
-QPixmap DrawIcon(int size) {
+QPixmap ProgramIconPixmap(int size) {
   QPixmap pixmap(size, size);
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
@@ -25,12 +24,10 @@ QPixmap DrawIcon(int size) {
   return pixmap;
 }
 
-}  // namespace
-
 QIcon ProgramIcon() {
   static const QIcon icon = [] {
     QIcon i;
-    for (int size : {16, 24, 32, 48, 64, 128}) i.addPixmap(DrawIcon(size));
+    for (int size : {16, 24, 32, 48, 64, 128}) i.addPixmap(ProgramIconPixmap(size));
     return i;
   }();
   return icon;

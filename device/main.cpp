@@ -7,6 +7,7 @@
 
 #include "connection/conversions.h"
 #include "device/sim_device.h"
+#include "kolmara_version.h"
 
 namespace {
 
@@ -26,7 +27,8 @@ const char kUsage[] =
     "  --sample-data          start with a few view IDs and Wake-on-LAN entries, Korean\n"
     "                         names among them (default: both tables empty); a --state\n"
     "                         file that already exists keeps its own tables\n"
-    "  --help                 show this text\n";
+    "  --help                 show this text\n"
+    "  --version              show the version\n";
 
 bool ParseInt(const char* text, long lo, long hi, long& out) {
   char* end = nullptr;
@@ -58,6 +60,10 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("kolmara-qx-sim %s\n", kolmara::kProjectVersion);
       return 0;
     }
     if (arg == "--sample-data") {

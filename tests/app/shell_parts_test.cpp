@@ -11,6 +11,7 @@
 
 #include "app/about_dlg.h"
 #include "app/dialog_resizer.h"
+#include "kolmara_version.h"
 #include "pages/prompt.h"
 #include "tests/support/prompt_recording.h"
 
@@ -96,6 +97,9 @@ class ShellPartsTest : public QObject {
     CAboutDlg about(nullptr, "Feb 22 2024");
     QCOMPARE(about.windowTitle(), QString::fromUtf8("KolmaraSetting 정보"));
     QVERIFY(about.findChild<QLabel*>("versionLabel")->text().endsWith(QStringLiteral("2024.02.22")));
+    // The release version is the one --version prints (packaging_version_KolmaraSetting).
+    QCOMPARE(about.findChild<QLabel*>("releaseLabel")->text(),
+             QStringLiteral("KolmaraSetting ") + QString::fromLatin1(kolmara::kProjectVersion));
     // This build's own date reads as a real date.
     const BuildDate built = ParseBuildDate(__DATE__);
     QVERIFY(built.year >= 2024 && built.month >= 1 && built.month <= 12 && built.day >= 1 && built.day <= 31);
