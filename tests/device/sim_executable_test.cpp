@@ -160,6 +160,56 @@ TEST_F(SimExecutable, OutOfDescriptorsItWaitsInsteadOfSpinningAndRecovers) {
   EXPECT_EQ(sim.Wait(), 0);
 }
 
+long VmSizeKb(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  std::string key;
+  long value = 0;
+  while (in >> key) {
+    if (key == "VmSize:" && in >> value) return value;
+    in.ignore(4096, '\n');
+  }
+  return 0;
+}
+
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+#define KOLMARA_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer) || __has_feature(address_sanitizer)
+#define KOLMARA_SANITIZED 1
+#endif
+#endif
+
+// Thread stacks of 1 GB and an address space with room for none more: every
+// client's thread fails to start, and the device must refuse just that
+// connection instead of dying.
+TEST_F(SimExecutable, AClientThreadThatCannotStartClosesItsConnectionOnly) {
+#ifdef KOLMARA_SANITIZED
+  GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
+#else
+  const std::string stack = "--stack=1073741824";
+  long vm = 0;
+  {
+    Child probe({"--port", "0"}, {"/usr/bin/prlimit", stack});
+    ASSERT_TRUE(probe.ReadLine().has_value());
+    vm = VmSizeKb(probe.pid());
+  }
+  ASSERT_GT(vm, 0);
+  const std::string room = "--as=" + std::to_string((vm + 512 * 1024) * 1024L);
+  Child sim({"--port", "0"}, {"/usr/bin/prlimit", stack, room});
+  const auto line = sim.ReadLine();
+  ASSERT_TRUE(line.has_value());
+  const std::uint16_t port = PortOf(*line);
+  for (int i = 0; i < 3; ++i) {
+    RawClient c(port);
+    ASSERT_TRUE(c.connected());
+    EXPECT_TRUE(c.ClosedByPeer(2000ms)) << "connection " << i;
+  }
+  EXPECT_FALSE(sim.Wait(200ms).has_value()) << "the device ended";
+  sim.Signal(SIGTERM);
+  EXPECT_EQ(sim.Wait(), 0);
+#endif
+}
+
 TEST_F(SimExecutable, AnnouncesItsPortServesALoginAndStopsCleanlyOnSigterm) {
   Child sim({"--port", "0", "--viewid-capacity", "25", "--admin-password", "pw"});
   ASSERT_TRUE(sim.started());
