@@ -1,15 +1,22 @@
 #include "device/device_state.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
+#include <QTemporaryFile>
 #include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "connection/conversions.h"
 #include "protocol/frame.h"
@@ -481,21 +488,45 @@ LoadResult LoadStateFile(const std::string& path, const DeviceState& defaults) {
   return result;
 }
 
+namespace {
+
+// Beside the state file, so the rename that replaces it stays within one
+// file system; the marker keeps the clean-up at start from touching anything
+// it did not write.
+constexpr char kTemporaryMarker[] = ".tmp-";
+
+}  // namespace
+
+// The file holds the administrator's password: the temporary file is made
+// readable by its owner only before a byte is written (QTemporaryFile creates
+// it 0600, whatever the umask), and the rename carries that over.
 bool SaveStateFile(const std::string& path, const DeviceState& state, std::string* error) {
-  QSaveFile file(QString::fromStdString(path));
-  // QSaveFile writes a temporary file beside the target and renames it on
-  // commit; a direct write would defeat that, so it stays off.
-  file.setDirectWriteFallback(false);
-  if (!file.open(QIODevice::WriteOnly)) {
-    if (error) *error = "state file " + path + " cannot be written: " + file.errorString().toStdString();
+  const QString target = QString::fromStdString(path);
+  auto fail = [&](const QString& why) {
+    if (error) *error = "state file " + path + " cannot be written: " + why.toStdString();
     return false;
-  }
+  };
+  QTemporaryFile file(target + kTemporaryMarker + "XXXXXX");
+  if (!file.open()) return fail(file.errorString());
+  file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
   const QByteArray json = StateToJson(state);
-  if (file.write(json) != json.size() || !file.commit()) {
-    if (error) *error = "state file " + path + " cannot be written: " + file.errorString().toStdString();
-    return false;
-  }
+  if (file.write(json) != json.size() || !file.flush()) return fail(file.errorString());
+#ifndef _WIN32
+  if (::fsync(file.handle()) != 0) return fail(QString::fromLocal8Bit(std::strerror(errno)));
+#endif
+  std::error_code ec;
+  std::filesystem::rename(std::filesystem::path(file.fileName().toStdString()), std::filesystem::path(path), ec);
+  if (ec) return fail(QString::fromStdString(ec.message()));
+  file.setAutoRemove(false);
   return true;
+}
+
+void RemoveStaleTemporaryFiles(const std::string& path) {
+  const QFileInfo info(QString::fromStdString(path));
+  const QString prefix = info.fileName() + kTemporaryMarker;
+  QDir dir = info.absoluteDir();
+  for (const QString& name : dir.entryList({prefix + "??????"}, QDir::Files | QDir::Hidden | QDir::System))
+    dir.remove(name);
 }
 
 }  // namespace kolmara::device

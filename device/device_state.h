@@ -98,6 +98,9 @@ struct LoadResult {
   std::string error;
 };
 LoadResult LoadStateFile(const std::string& path, const DeviceState& defaults);
+// The file and its temporary files are readable by their owner only.
 bool SaveStateFile(const std::string& path, const DeviceState& state, std::string* error);
+// Temporary files a killed device left beside the state file.
+void RemoveStaleTemporaryFiles(const std::string& path);
 
 }  // namespace kolmara::device

@@ -14,7 +14,7 @@ namespace {
 const char kUsage[] =
     "usage: kolmara-qx-sim [--bind ADDR] [--port N] [--admin-id ID] [--admin-password PW]\n"
     "                      [--platform CODE] [--viewid-capacity N] [--state FILE] [--update-step-ms MS]\n"
-    "                      [--sample-data]\n"
+    "                      [--sample-data] [--max-connections N] [--login-timeout S]\n"
     "\n"
     "  --bind ADDR            numeric address to listen on (default 127.0.0.1)\n"
     "  --port N               TCP port, 0 for a free one (default 9502)\n"
@@ -27,8 +27,16 @@ const char kUsage[] =
     "  --sample-data          start with a few view IDs and Wake-on-LAN entries, Korean\n"
     "                         names among them (default: both tables empty); a --state\n"
     "                         file that already exists keeps its own tables\n"
+    "  --max-connections N    connections served at once, more are closed at once\n"
+    "                         (default: the connection limit of the information block, 32)\n"
+    "  --login-timeout S      seconds a connection may take to log in (default 30)\n"
     "  --help                 show this text\n"
-    "  --version              show the version\n";
+    "  --version              show the version\n"
+    "\n"
+    "Refused logins on one connection are answered after 0.2 s times their number\n"
+    "(0.2 s, 0.4 s, ...); the 5th refusal closes the connection. A client that has\n"
+    "not taken a reply within 5 s is disconnected. Each connection runs at most one\n"
+    "online update at a time, and at most 1024 delayed update replies wait in all.\n";
 
 bool ParseInt(const char* text, long lo, long hi, long& out) {
   char* end = nullptr;
@@ -87,6 +95,12 @@ int main(int argc, char** argv) {
     } else if (arg == "--viewid-capacity") {
       if (!ParseInt(value, 1, 100, n)) return Usage("--viewid-capacity takes 1 to 100");
       config.viewIdCapacity = static_cast<int>(n);
+    } else if (arg == "--max-connections") {
+      if (!ParseInt(value, 1, 65535, n)) return Usage("--max-connections takes 1 to 65535");
+      config.maxConnections = static_cast<int>(n);
+    } else if (arg == "--login-timeout") {
+      if (!ParseInt(value, 1, 86400, n)) return Usage("--login-timeout takes 1 to 86400");
+      config.loginTimeoutMs = static_cast<int>(n) * 1000;
     } else if (arg == "--state") {
       config.stateFile = value;
     } else if (arg == "--update-step-ms") {

@@ -1,5 +1,6 @@
 #include "device/sim_device.h"
 
+#include <QFile>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <type_traits>
 
@@ -34,6 +36,18 @@ constexpr std::int32_t kFirmwareSizeError = 2;
 constexpr int kLastUpdateStage = 8;
 constexpr std::int64_t kFirmwareMinSize = 1024;
 constexpr std::int64_t kFirmwareMaxSize = kMaxRawUpload - 1;
+// What the update pages show as "the update server cannot be reached": the
+// answer when the device has no room to queue another update.
+constexpr std::int32_t kUpdateServerUnreachable = 99;
+// Out of descriptors, the accept loop waits this long at first and doubles
+// up to the cap; short enough that Stop and recovery stay quick.
+constexpr auto kAcceptBackoffFirst = std::chrono::milliseconds(10);
+constexpr auto kAcceptBackoffMax = std::chrono::milliseconds(200);
+
+int WaitMs(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 60000));
+}
 
 std::vector<std::uint8_t> Frame(std::uint8_t code, std::int32_t value, const std::uint8_t* body, std::size_t length,
                                 bool scramble) {
@@ -52,27 +66,37 @@ std::vector<std::uint8_t> Frame(std::uint8_t code, std::int32_t value, const std
 }  // namespace
 
 struct Client {
-  explicit Client(net::Socket s) : socket(s) {}
+  Client(net::Socket s, Clock::duration sendLimit, Clock::time_point loginBy)
+      : socket(s), sendLimit(sendLimit), loginDeadline(loginBy) {}
 
   net::Socket socket;
   std::thread reader;
   std::mutex sendMutex;   // one frame at a time; held while the socket is closed
   std::mutex closeMutex;  // never held across a blocking call
   std::atomic<bool> closed{false};
+  std::atomic<bool> woken{false};
   std::atomic<bool> loggedIn{false};
   std::atomic<bool> finished{false};
+  const Clock::duration sendLimit;
+  const Clock::time_point loginDeadline;
+  int refusedLogins = 0;     // the reader's own
+  int pendingReplies = 0;    // guarded by the device's job mutex
 
   // Whole frames only; a failed send wakes the reader, which ends the client.
+  // A frame that does not leave within the send limit counts as failed: a
+  // client that stops reading must not hold whoever sends to it (the
+  // socket's own send time-out bounds each blocking call).
   bool Send(const std::vector<std::uint8_t>& bytes, bool drip) {
     std::lock_guard lock(sendMutex);
     if (closed.load()) return false;
+    const auto deadline = Clock::now() + sendLimit;
     std::size_t done = 0;
     while (done < bytes.size()) {
       const std::size_t chunk = drip ? 1 : bytes.size() - done;
       const long r = net::SendSome(socket, bytes.data() + done, chunk);
-      if (r <= 0) {
+      if (r <= 0 || Clock::now() > deadline) {
 #ifndef _WIN32
-        if (r < 0 && errno == EINTR) continue;
+        if (r < 0 && errno == EINTR && Clock::now() <= deadline) continue;
 #endif
         Wake();
         return false;
@@ -88,8 +112,16 @@ struct Client {
   // Ends the connection without closing the descriptor: a blocked recv or
   // send returns, and nobody can hit a reused descriptor.
   void Wake() {
+    woken = true;
     std::lock_guard lock(closeMutex);
     if (!closed.load()) net::Shutdown(socket);
+  }
+
+  // A pause on this connection that ends early when the connection does.
+  void Pause(Clock::duration d) {
+    const auto until = Clock::now() + d;
+    while (!woken.load() && Clock::now() < until)
+      std::this_thread::sleep_for(std::min<Clock::duration>(std::chrono::milliseconds(10), until - Clock::now()));
   }
 
   // Only after the reader has been joined.
@@ -100,9 +132,19 @@ struct Client {
     if (!closed.exchange(true)) net::Close(socket);
   }
 
+  // Until the login is accepted every read counts against the login
+  // deadline, so an idle or dripping connection cannot hold its thread.
   bool ReceiveExactly(std::uint8_t* buffer, std::size_t length) {
     std::size_t done = 0;
     while (done < length) {
+      if (!loggedIn.load()) {
+        pollfd p{socket, POLLIN, 0};
+        int rc;
+        do {
+          rc = ::poll(&p, 1, WaitMs(loginDeadline));
+        } while (rc < 0 && errno == EINTR);
+        if (rc <= 0) return false;
+      }
       const long r = net::RecvSome(socket, buffer + done, length - done);
       if (r <= 0) return false;
       done += static_cast<std::size_t>(r);
@@ -115,6 +157,12 @@ struct SimDevice::Impl {
   explicit Impl(SimConfig c) : config(std::move(c)) {
     config.viewIdCapacity = std::clamp(config.viewIdCapacity, 1, 100);
     config.updateStepMs = std::max(config.updateStepMs, 0);
+    config.maxConnections = std::max(config.maxConnections, 0);
+    config.loginTimeoutMs = std::max(config.loginTimeoutMs, 1);
+    config.sendTimeoutMs = std::max(config.sendTimeoutMs, 1);
+    config.maxQueuedReplies = std::max(config.maxQueuedReplies, 0);
+    config.loginDelayMs = std::max(config.loginDelayMs, 0);
+    config.maxLoginFailures = std::max(config.maxLoginFailures, 1);
     state.adminId = config.adminId;
     state.adminPassword = config.adminPassword;
     state.platform = config.platform;
@@ -141,13 +189,15 @@ struct SimDevice::Impl {
   std::atomic<std::uint64_t> uploadedBytes{0};
 
   // Replies that come later (update stages, the firmware result): one
-  // thread for the whole device, jobs in due order.
+  // thread for the whole device, jobs in due order. Each client has at most
+  // one update in progress and the queue as a whole is bounded, so no client
+  // can grow it; sends are time-limited, so no client can stall it.
   struct Job {
     std::weak_ptr<Client> client;
     std::uint8_t code;
     std::int32_t value;
   };
-  std::mutex jobMutex;
+  mutable std::mutex jobMutex;
   std::condition_variable jobCv;
   std::multimap<Clock::time_point, Job> jobs;
   bool jobsStop = false;
@@ -160,6 +210,8 @@ struct SimDevice::Impl {
   void AcceptLoop();
   void JobLoop();
   void ReapFinished();
+  void Admit(net::Socket s);
+  std::size_t ConnectionLimit() const;
 
   // ---- state -----------------------------------------------------------
 
@@ -241,13 +293,23 @@ struct SimDevice::Impl {
     UnscrambleBytes(out.data(), out.data(), out.size());
     return true;
   }
-  void Schedule(const std::shared_ptr<Client>& client, Clock::duration delay, std::uint8_t code,
-                std::int32_t value) {
+  enum class Queued { kYes, kBusy, kFull };
+  // Queues the replies of one update as a whole or not at all: not while
+  // the client still waits for replies of an earlier one, and not beyond
+  // the bound of the queue.
+  Queued ScheduleUpdate(const std::shared_ptr<Client>& client,
+                        const std::vector<std::pair<Clock::duration, std::int32_t>>& replies, std::uint8_t code) {
+    if (!client) return Queued::kBusy;
     {
       std::lock_guard lock(jobMutex);
-      jobs.emplace(Clock::now() + delay, Job{client, code, value});
+      if (client->pendingReplies > 0) return Queued::kBusy;
+      if (jobs.size() + replies.size() > static_cast<std::size_t>(config.maxQueuedReplies)) return Queued::kFull;
+      const auto now = Clock::now();
+      for (const auto& [delay, value] : replies) jobs.emplace(now + delay, Job{client, code, value});
+      client->pendingReplies = static_cast<int>(replies.size());
     }
     jobCv.notify_all();
+    return Queued::kYes;
   }
   std::shared_ptr<Client> Find(Client& raw) {
     std::lock_guard lock(clientsMutex);
@@ -272,6 +334,7 @@ bool SimDevice::Impl::Start(std::string* error) {
   if (running.load()) return fail("already running");
 
   if (!config.stateFile.empty()) {
+    RemoveStaleTemporaryFiles(config.stateFile);
     DeviceState defaults;
     {
       std::lock_guard lock(stateMutex);
@@ -285,6 +348,9 @@ bool SimDevice::Impl::Start(std::string* error) {
     if (!loaded.found) {
       std::string why;
       if (!SaveStateFile(config.stateFile, loaded.state, &why)) return fail(why);
+    } else {
+      // A file written before it was kept to its owner holds the password too.
+      QFile::setPermissions(QString::fromStdString(config.stateFile), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
     std::lock_guard lock(stateMutex);
     state = std::move(loaded.state);
@@ -359,6 +425,7 @@ void SimDevice::Impl::Stop() {
 }
 
 void SimDevice::Impl::AcceptLoop() {
+  auto backoff = kAcceptBackoffFirst;
   while (!stopping.load()) {
     // Short polls, so Stop never waits on a blocked accept.
     pollfd p{listener, POLLIN, 0};
@@ -366,17 +433,63 @@ void SimDevice::Impl::AcceptLoop() {
     ReapFinished();
     if (rc <= 0 || stopping.load()) continue;
     const net::Socket s = ::accept(listener, nullptr, nullptr);
-    if (s == net::kInvalidSocket) continue;
-    int one = 1;
-    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
-    auto client = std::make_shared<Client>(s);
-    std::lock_guard lock(clientsMutex);
-    if (stopping.load()) {
-      net::Close(s);
+    if (s == net::kInvalidSocket) {
+#ifndef _WIN32
+      // The connection stays in the backlog, so the next poll would return
+      // at once: without a pause the loop spins until a descriptor frees up.
+      const int e = errno;
+      if (e == EMFILE || e == ENFILE || e == ENOBUFS || e == ENOMEM) {
+        std::this_thread::sleep_for(backoff);
+        backoff = std::min<std::chrono::milliseconds>(backoff * 2, kAcceptBackoffMax);
+      }
+#endif
       continue;
     }
+    backoff = kAcceptBackoffFirst;
+    Admit(s);
+  }
+}
+
+std::size_t SimDevice::Impl::ConnectionLimit() const {
+  if (config.maxConnections > 0) return static_cast<std::size_t>(config.maxConnections);
+  std::lock_guard lock(stateMutex);
+  return std::max<std::size_t>(state.connectionLimit, 1);
+}
+
+void SimDevice::Impl::Admit(net::Socket s) {
+  if (stopping.load() || Snapshot().size() >= ConnectionLimit()) {
+    net::Close(s);
+    return;
+  }
+  int one = 1;
+  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+  const auto sendLimit = std::chrono::milliseconds(config.sendTimeoutMs);
+#ifdef _WIN32
+  const DWORD sendTimeout = static_cast<DWORD>(config.sendTimeoutMs);
+#else
+  const timeval sendTimeout{config.sendTimeoutMs / 1000, (config.sendTimeoutMs % 1000) * 1000};
+#endif
+  setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendTimeout), sizeof sendTimeout);
+  std::shared_ptr<Client> client;
+  try {
+    client = std::make_shared<Client>(s, sendLimit, Clock::now() + std::chrono::milliseconds(config.loginTimeoutMs));
+  } catch (const std::bad_alloc&) {
+    net::Close(s);
+    return;
+  }
+  std::lock_guard lock(clientsMutex);
+  if (stopping.load()) {
+    net::Close(s);
+    return;
+  }
+  try {
     clients.push_back(client);
     client->reader = std::thread(&Impl::ServeClient, this, client);
+  } catch (...) {
+    // Out of threads or memory: this connection is refused, the others and
+    // the accept loop carry on.
+    if (!clients.empty() && clients.back() == client) clients.pop_back();
+    net::Close(s);
   }
 }
 
@@ -397,6 +510,14 @@ void SimDevice::Impl::ReapFinished() {
     if (c->reader.joinable()) c->reader.join();
     c->CloseSocket();
   }
+  if (done.empty()) return;
+  // The replies of a client that has gone would hold room in the queue
+  // until they fell due.
+  std::lock_guard lock(jobMutex);
+  for (auto it = jobs.begin(); it != jobs.end();) {
+    const auto c = it->second.client.lock();
+    it = (!c || c->finished.load()) ? jobs.erase(it) : std::next(it);
+  }
 }
 
 void SimDevice::Impl::JobLoop() {
@@ -413,8 +534,12 @@ void SimDevice::Impl::JobLoop() {
     }
     Job job = jobs.begin()->second;
     jobs.erase(jobs.begin());
+    auto c = job.client.lock();
+    // Counted down before the send: the client may answer the last stage
+    // with the next request at once.
+    if (c) --c->pendingReplies;
     lock.unlock();
-    if (auto c = job.client.lock(); c && !c->finished.load()) Reply(*c, job.code, job.value);
+    if (c && !c->finished.load()) Reply(*c, job.code, job.value);
     lock.lock();
   }
 }
@@ -498,7 +623,16 @@ bool SimDevice::Impl::OnLogin(Client& client, const Request& r) {
     accepted = id && password && *id == state.adminId && *password == state.adminPassword;
   }
   client.loggedIn = accepted;
-  return Reply(client, CMD_LOGIN, accepted ? 100 + config.viewIdCapacity : 0);
+  if (accepted) {
+    client.refusedLogins = 0;
+    return Reply(client, CMD_LOGIN, 100 + config.viewIdCapacity);
+  }
+  // Guessing gets slower with every refusal and ends with the connection;
+  // a retry on the same connection stays possible until then.
+  ++client.refusedLogins;
+  client.Pause(std::chrono::milliseconds(config.loginDelayMs) * client.refusedLogins);
+  Reply(client, CMD_LOGIN, 0);
+  return client.refusedLogins < config.maxLoginFailures;
 }
 
 bool SimDevice::Impl::OnGetInfo(Client& client, const Request&) {
@@ -621,15 +755,23 @@ bool SimDevice::Impl::OnRegisterDdns(Client& client, const Request& r) {
   return Reply(client, CMD_REGISTER_DDNS, already ? kDdnsAlreadyRegistered : ok ? kOk : kFailed);
 }
 
+// A start request while this client's update is still running changes
+// nothing and is not answered: the stages on their way answer it. When the
+// device has no room for another update it says the update server cannot be
+// reached.
 bool SimDevice::Impl::OnOnlineUpdate(Client& client, const Request&) {
-  const auto self = Find(client);
   const auto step = std::chrono::milliseconds(config.updateStepMs);
-  for (int stage = 0; stage <= kLastUpdateStage; ++stage) Schedule(self, step * stage, CMD_ONLINE_UPDATE, stage);
+  std::vector<std::pair<Clock::duration, std::int32_t>> stages;
+  for (int stage = 0; stage <= kLastUpdateStage; ++stage) stages.emplace_back(step * stage, stage);
+  if (ScheduleUpdate(Find(client), stages, CMD_ONLINE_UPDATE) == Queued::kFull)
+    return Reply(client, CMD_ONLINE_UPDATE, kUpdateServerUnreachable);
   return true;
 }
 
 bool SimDevice::Impl::OnFirmwareUpdate(Client& client, const Request&) {
-  Schedule(Find(client), std::chrono::milliseconds(config.updateStepMs), CMD_FIRMWARE_UPDATE, 0);
+  if (ScheduleUpdate(Find(client), {{std::chrono::milliseconds(config.updateStepMs), 0}}, CMD_FIRMWARE_UPDATE) ==
+      Queued::kFull)
+    return Reply(client, CMD_FIRMWARE_UPDATE, kUpdateServerUnreachable);
   return true;
 }
 
@@ -720,5 +862,10 @@ void SimDevice::SetState(const DeviceState& s) {
 }
 
 std::uint64_t SimDevice::UploadedBytes() const { return m_impl->uploadedBytes.load(); }
+
+std::size_t SimDevice::QueuedReplies() const {
+  std::lock_guard lock(m_impl->jobMutex);
+  return m_impl->jobs.size();
+}
 
 }  // namespace kolmara::device

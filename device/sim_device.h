@@ -24,6 +24,21 @@ struct SimConfig {
   // tables; a state file that already exists keeps its own.
   bool sampleData = false;
   int updateStepMs = 300;
+
+  // Limits that keep one client from exhausting the device for the others.
+  // Connections beyond the limit are closed at once; 0 takes the connection
+  // limit of the information block (at least 1).
+  int maxConnections = 0;
+  int loginTimeoutMs = 30000;  // a connection not logged in by then is closed
+  // A reply that a client has not taken within this time drops that client.
+  int sendTimeoutMs = 5000;
+  // Delayed replies (update stages, firmware results) waiting for all
+  // clients together; a start request that would pass it is refused.
+  int maxQueuedReplies = 1024;
+  // Refused logins on one connection: the k-th refusal is answered after
+  // k times this delay, and the last one allowed closes the connection.
+  int loginDelayMs = 200;
+  int maxLoginFailures = 5;
 };
 
 // Largest raw upload (codes 20 and 41) a connection may announce; anything
@@ -60,6 +75,9 @@ class SimDevice {
 
   // Number of raw upload bytes (codes 20 and 41) received completely so far.
   std::uint64_t UploadedBytes() const;
+
+  // Delayed replies waiting to be sent, for every client together.
+  std::size_t QueuedReplies() const;
 
   // Whether a request code has a handler; every request of the catalogue
   // must have one, anything else is consumed as a bare header.

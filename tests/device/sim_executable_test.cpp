@@ -5,6 +5,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
 #include <optional>
 #include <spawn.h>
 #include <string>
@@ -27,7 +31,8 @@ std::string SimPath() {
 // A child with its stdout and stderr on pipes; killed if a test leaves it running.
 class Child {
  public:
-  explicit Child(const std::vector<std::string>& args) {
+  // `launcher` runs before the device, e.g. prlimit with its limits.
+  explicit Child(const std::vector<std::string>& args, const std::vector<std::string>& launcher = {}) {
     int out[2], err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return;
     posix_spawn_file_actions_t actions;
@@ -36,7 +41,8 @@ class Child {
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     posix_spawn_file_actions_addclose(&actions, err[0]);
-    std::vector<std::string> all{SimPath()};
+    std::vector<std::string> all = launcher;
+    all.push_back(SimPath());
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : all) argv.push_back(a.data());
@@ -58,6 +64,7 @@ class Child {
   }
 
   bool started() const { return m_pid > 0; }
+  pid_t pid() const { return m_pid; }
   void Signal(int s) { kill(m_pid, s); }
 
   // One line of stdout within the wait.
@@ -117,6 +124,90 @@ class SimExecutable : public ::testing::Test {
 
 std::uint16_t PortOf(const std::string& line) {
   return static_cast<std::uint16_t>(std::stoi(line.substr(line.rfind(':') + 1)));
+}
+
+// Processor time the process has used, in clock ticks.
+long CpuTicks(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::istringstream rest(all.substr(all.rfind(')') + 2));
+  std::string field;
+  long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && rest >> field; ++i) {
+    if (i == 14) utime = std::stol(field);
+    if (i == 15) stime = std::stol(field);
+  }
+  return utime + stime;
+}
+
+TEST_F(SimExecutable, OutOfDescriptorsItWaitsInsteadOfSpinningAndRecovers) {
+  Child sim({"--port", "0"}, {"/usr/bin/prlimit", "--nofile=24"});
+  ASSERT_TRUE(sim.started());
+  const auto line = sim.ReadLine();
+  ASSERT_TRUE(line.has_value());
+  const std::uint16_t port = PortOf(*line);
+  std::vector<std::unique_ptr<RawClient>> idle;
+  for (int i = 0; i < 24; ++i) idle.push_back(std::make_unique<RawClient>(port));
+  std::this_thread::sleep_for(300ms);
+  const long before = CpuTicks(sim.pid());
+  std::this_thread::sleep_for(1s);
+  const long used = CpuTicks(sim.pid()) - before;
+  EXPECT_LT(used, sysconf(_SC_CLK_TCK) / 4) << "ticks of processor time in one idle second";
+  idle.clear();
+  RawClient later(port);
+  EXPECT_TRUE(later.Login());
+  sim.Signal(SIGTERM);
+  EXPECT_EQ(sim.Wait(), 0);
+}
+
+long VmSizeKb(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  std::string key;
+  long value = 0;
+  while (in >> key) {
+    if (key == "VmSize:" && in >> value) return value;
+    in.ignore(4096, '\n');
+  }
+  return 0;
+}
+
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+#define KOLMARA_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer) || __has_feature(address_sanitizer)
+#define KOLMARA_SANITIZED 1
+#endif
+#endif
+
+// Thread stacks of 1 GB and an address space with room for none more: every
+// client's thread fails to start, and the device must refuse just that
+// connection instead of dying.
+TEST_F(SimExecutable, AClientThreadThatCannotStartClosesItsConnectionOnly) {
+#ifdef KOLMARA_SANITIZED
+  GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
+#else
+  const std::string stack = "--stack=1073741824";
+  long vm = 0;
+  {
+    Child probe({"--port", "0"}, {"/usr/bin/prlimit", stack});
+    ASSERT_TRUE(probe.ReadLine().has_value());
+    vm = VmSizeKb(probe.pid());
+  }
+  ASSERT_GT(vm, 0);
+  const std::string room = "--as=" + std::to_string((vm + 512 * 1024) * 1024L);
+  Child sim({"--port", "0"}, {"/usr/bin/prlimit", stack, room});
+  const auto line = sim.ReadLine();
+  ASSERT_TRUE(line.has_value());
+  const std::uint16_t port = PortOf(*line);
+  for (int i = 0; i < 3; ++i) {
+    RawClient c(port);
+    ASSERT_TRUE(c.connected());
+    EXPECT_TRUE(c.ClosedByPeer(2000ms)) << "connection " << i;
+  }
+  EXPECT_FALSE(sim.Wait(200ms).has_value()) << "the device ended";
+  sim.Signal(SIGTERM);
+  EXPECT_EQ(sim.Wait(), 0);
+#endif
 }
 
 TEST_F(SimExecutable, AnnouncesItsPortServesALoginAndStopsCleanlyOnSigterm) {
