@@ -330,7 +330,10 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup
     // want repeated on the screen. A short option is one letter, so in
     // "-ps3cret" only "-p" is the option's name.
     if (!spec && arg.rfind("--", 0) != 0 && arg.size() > 2) {
-      const std::string letter = arg.substr(0, 2);
+      // The letter is one character, which in UTF-8 may take several bytes.
+      std::size_t end = 2;
+      while (end < arg.size() && (static_cast<unsigned char>(arg[end]) & 0xC0) == 0x80) ++end;
+      const std::string letter = arg.substr(0, end);
       if (FindOption(letter, commands)) return Fail("option " + letter + " takes no value");
       return Fail("unknown option '" + letter + "'");
     }

@@ -274,6 +274,7 @@ TEST(Arguments, AMistypedOptionNamesOnlyTheOption) {
       {{"info", "-ps3cret"}, "unknown option '-p'"},
       {{"info", "-p=s3cret"}, "unknown option '-p'"},
       {{"info", "-hs3cret"}, "option -h takes no value"},
+      {{"info", "-\xd2\x8fs3cret"}, "unknown option '-\xd2\x8f'"},  // a letter of two bytes, kept whole
       {{"--json=s3cret", "info"}, "option --json takes no value"},
   };
   for (const auto& [args, error] : cases) {
