@@ -228,7 +228,41 @@ constexpr char kExitHelp[] =
 
 constexpr char kCommandHint[] = "Run 'kolmarasetting-cli COMMAND --help' for the details of one command.\n";
 
+// "argument 3": which word of the command line, without repeating it.
+std::string ArgumentNumber(std::size_t index) { return "argument " + std::to_string(index + 1); }
+
 }  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    const unsigned char b = *p;
+    if (b < 0x80) {
+      ++p;
+      continue;
+    }
+    int more;
+    char32_t c, least;
+    if ((b & 0xE0) == 0xC0) {
+      more = 1, c = b & 0x1F, least = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+      more = 2, c = b & 0x0F, least = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+      more = 3, c = b & 0x07, least = 0x10000;
+    } else {
+      return false;
+    }
+    if (end - p <= more) return false;
+    for (int i = 1; i <= more; ++i) {
+      if ((p[i] & 0xC0) != 0x80) return false;
+      c = (c << 6) | (p[i] & 0x3F);
+    }
+    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    p += more + 1;
+  }
+  return true;
+}
 
 EnvLookup ProcessEnvironment() {
   return [](const char* name) -> std::optional<std::string> {
@@ -269,7 +303,10 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    // Refused by position, never repeated: the bytes may be anything, and
+    // turned into "?" they would silently become some other text.
     if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      if (!IsValidUtf8(arg)) return Fail(ArgumentNumber(i) + " is not valid UTF-8");
       words.push_back(arg);
       continue;
     }
@@ -287,9 +324,19 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup
         std::end(kNeverOnTheCommandLine))
       return Fail("passwords are never given on the command line; use KOLMARA_PASSWORD, --password-file "
                   "or the prompt (and KOLMARA_NEW_PASSWORD or --new-password-file for a new one)");
+    if (!IsValidUtf8(name)) return Fail(ArgumentNumber(i) + " is not valid UTF-8");
     const OptionSpec* spec = FindOption(name, commands);
     // Only the name: what follows '=' may be something the user would not
-    // want repeated on the screen.
+    // want repeated on the screen. A short option is one letter, so in
+    // "-ps3cret" only "-p" is the option's name.
+    if (!spec && arg.rfind("--", 0) != 0 && arg.size() > 2) {
+      // The letter is one character, which in UTF-8 may take several bytes.
+      std::size_t end = 2;
+      while (end < arg.size() && (static_cast<unsigned char>(arg[end]) & 0xC0) == 0x80) ++end;
+      const std::string letter = arg.substr(0, end);
+      if (FindOption(letter, commands)) return Fail("option " + letter + " takes no value");
+      return Fail("unknown option '" + letter + "'");
+    }
     if (!spec) return Fail("unknown option '" + name + "'");
     if (spec->kind == OptionKind::kFlag) {
       if (inlineValue) return Fail("option " + std::string(spec->name) + " takes no value");
@@ -299,6 +346,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup
     std::optional<std::string> value = inlineValue;
     if (!value && i + 1 < args.size()) value = args[++i];
     if (!value) return Fail("option " + name + " needs a value");
+    if (!IsValidUtf8(*value)) return Fail("the value of " + name + " is not valid UTF-8");
     if (const auto error = CheckValue(*spec, *value)) return Fail(*error);
     o.values[std::string(spec->name)] = *value;
   }
@@ -376,6 +424,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup
   if (!id) id = env("KOLMARA_ID");
   if (!host) return Fail("no device address: give --host ADDR[:PORT] or set KOLMARA_HOST");
   if (!id) return Fail("no administrator ID: give --id ID or set KOLMARA_ID");
+  if (!IsValidUtf8(*host)) return Fail("KOLMARA_HOST is not valid UTF-8");
+  if (!IsValidUtf8(*id)) return Fail("KOLMARA_ID is not valid UTF-8");
   o.host = *host;
   o.id = *id;
 

@@ -103,6 +103,11 @@ struct ParseResult {
 ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup& env);
 ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup& env, CommandList commands);
 
+// UTF-8 without overlong forms, surrogates or code points above U+10FFFF.
+// Anything else is refused: converted, it would become "?" and different
+// inputs would collapse into one.
+bool IsValidUtf8(std::string_view text);
+
 // The options every command takes, in the order the help lists them.
 std::span<const OptionSpec> GlobalOptions();
 

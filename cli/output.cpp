@@ -16,6 +16,22 @@ std::string Json(const QJsonObject& object) {
   return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() + "\n";
 }
 
+// A device text as a table shows it: control characters (C0, DEL, C1) as
+// \xNN, so a device cannot move the cursor, clear the screen or retitle the
+// administrator's terminal. JSON escapes them already.
+QString Visible(const QString& text) {
+  QString out;
+  out.reserve(text.size());
+  for (const QChar c : text) {
+    const char16_t u = c.unicode();
+    if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+      out += QStringLiteral("\\x%1").arg(static_cast<unsigned>(u), 2, 16, QLatin1Char('0'));
+    else
+      out += c;
+  }
+  return out;
+}
+
 QString PadRight(const QString& text, int width) {
   const int missing = width - DisplayWidth(text);
   return missing > 0 ? text + QString(missing, QLatin1Char(' ')) : text;
@@ -26,12 +42,15 @@ std::string KeyValueTable(const std::vector<std::pair<QString, QString>>& rows) 
   int width = 0;
   for (const auto& [caption, value] : rows) width = std::max(width, DisplayWidth(caption));
   QString out;
-  for (const auto& [caption, value] : rows) out += PadRight(caption, width) + QStringLiteral(" : ") + value + '\n';
+  for (const auto& [caption, value] : rows)
+    out += PadRight(caption, width) + QStringLiteral(" : ") + Visible(value) + '\n';
   return out.toStdString();
 }
 
 // Columns separated by two spaces; the last column is not padded.
-std::string ColumnTable(const std::vector<QString>& headings, const std::vector<std::vector<QString>>& rows) {
+std::string ColumnTable(const std::vector<QString>& headings, std::vector<std::vector<QString>> rows) {
+  for (auto& row : rows)
+    for (QString& cell : row) cell = Visible(cell);
   std::vector<int> widths;
   for (const QString& h : headings) widths.push_back(DisplayWidth(h));
   for (const auto& row : rows)

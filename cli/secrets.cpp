@@ -1,12 +1,19 @@
 #include "cli/secrets.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <iterator>
+#include <cstring>
 #include <fstream>
 #include <iostream>
+#include <iterator>
+#include <sstream>
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #else
@@ -66,6 +73,10 @@ class EchoOff {
 };
 #endif
 
+// A line of a password, at most kMaxLineBytes long: a file named by mistake
+// (a huge log) must not be read without end.
+constexpr std::size_t kMaxLineBytes = 4096;
+
 }  // namespace
 
 bool ConsoleTerminal::IsInteractive() {
@@ -76,7 +87,57 @@ bool ConsoleTerminal::IsInteractive() {
 #endif
 }
 
-std::optional<std::string> ConsoleTerminal::ReadHidden(const std::string& prompt) {
+#ifndef _WIN32
+namespace {
+
+// Waits for `fd` to be readable until `deadline`; false when it passed.
+bool WaitReadable(int fd, std::chrono::steady_clock::time_point deadline) {
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) return false;
+    pollfd p{fd, POLLIN, 0};
+    const int n = poll(&p, 1, static_cast<int>(std::min<long long>(left, 1000 * 1000)));
+    if (n > 0) return true;
+    if (n < 0 && errno != EINTR) return true;  // the read that follows reports it
+  }
+}
+
+enum class ReadStatus { kDone, kEnd, kTimeout, kTooLong, kError };
+
+// Appends to `text` until it holds `lines` line ends, the input ends, or the
+// deadline passes; never more than `limit` bytes. A pipe or a terminal
+// (`waits`) is read only once it has something, so the deadline holds even
+// for one opened non-blocking before any writer came.
+ReadStatus ReadLines(int fd, bool waits, int lines, std::size_t limit, std::chrono::steady_clock::time_point deadline,
+                     std::string& text) {
+  char c;
+  int seen = 0;
+  for (;;) {
+    if (waits && !WaitReadable(fd, deadline)) return ReadStatus::kTimeout;
+    const ssize_t n = read(fd, &c, 1);
+    if (n == 1) {
+      if (text.size() == limit) return ReadStatus::kTooLong;
+      text.push_back(c);
+      if (c == '\n' && ++seen == lines) return ReadStatus::kDone;
+      continue;
+    }
+    if (n == 0) return ReadStatus::kEnd;
+    if (errno == EINTR || (waits && (errno == EAGAIN || errno == EWOULDBLOCK))) continue;
+    return ReadStatus::kError;
+  }
+}
+
+std::string SecondsText(std::chrono::milliseconds t) {
+  std::ostringstream s;
+  s << static_cast<double>(t.count()) / 1000.0;
+  return s.str();
+}
+
+}  // namespace
+#endif
+
+std::optional<std::string> ConsoleTerminal::ReadHidden(const std::string& prompt, std::chrono::milliseconds timeout) {
   std::string line;
   bool got;
   {
@@ -84,15 +145,21 @@ std::optional<std::string> ConsoleTerminal::ReadHidden(const std::string& prompt
     // to it can ever be echoed.
 #ifndef _WIN32
     EchoOff quiet;
+    std::cerr << prompt << std::flush;
+    // Read from the descriptor, not std::cin: a buffered stream cannot wait
+    // with a time limit, and nobody at the terminal must not hang the client.
+    const ReadStatus status =
+        ReadLines(STDIN_FILENO, true, 1, kMaxLineBytes, std::chrono::steady_clock::now() + timeout, line);
+    got = status == ReadStatus::kDone || (status == ReadStatus::kEnd && !line.empty());
+    if (status == ReadStatus::kTimeout) std::cerr << "\n";
 #else
+    (void)timeout;
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     GetConsoleMode(in, &mode);
     SetConsoleMode(in, mode & ~ENABLE_ECHO_INPUT);
-#endif
     std::cerr << prompt << std::flush;
     got = static_cast<bool>(std::getline(std::cin, line));
-#ifdef _WIN32
     SetConsoleMode(in, mode);
     std::cerr << "\n";
 #endif
@@ -104,61 +171,126 @@ std::optional<std::string> ConsoleTerminal::ReadHidden(const std::string& prompt
 
 namespace {
 
-// A line of a password file, at most kMaxLineBytes long: a file named by
-// mistake (a device, a huge log) must not be read without end.
-constexpr std::size_t kMaxLineBytes = 4096;
-
-enum class LineStatus { kLine, kEnd, kError };
-
-LineStatus ReadBoundedLine(std::istream& in, std::string& line) {
-  line.clear();
-  char c;
-  while (in.get(c)) {
-    if (c == '\n') return LineStatus::kLine;
-    if (line.size() == kMaxLineBytes) return LineStatus::kError;
-    line.push_back(c);
+// Splits what was read into its first line and, when there is one, its second.
+void SplitLines(const std::string& text, int lines, FileLines& r) {
+  const auto nl = text.find('\n');
+  r.first = text.substr(0, nl);
+  StripLineEnd(r.first);
+  if (lines > 1 && nl != std::string::npos && nl + 1 < text.size()) {
+    std::string next = text.substr(nl + 1);
+    if (const auto nl2 = next.find('\n'); nl2 != std::string::npos) next.resize(nl2);
+    StripLineEnd(next);
+    r.second = next;
   }
-  if (in.bad()) return LineStatus::kError;
-  return line.empty() ? LineStatus::kEnd : LineStatus::kLine;
 }
 
 }  // namespace
 
-std::optional<std::string> ReadFirstLines(const std::string& path, int lines, std::string* second) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string first;
-  if (ReadBoundedLine(in, first) == LineStatus::kError) return std::nullopt;
-  StripLineEnd(first);
-  if (lines > 1 && second) {
-    std::string next;
-    switch (ReadBoundedLine(in, next)) {
-      case LineStatus::kError: return std::nullopt;
-      case LineStatus::kEnd: *second = first; break;
-      case LineStatus::kLine: StripLineEnd(next); *second = next; break;
-    }
+FileLines ReadFirstLines(const std::string& path, const std::string& option, int lines,
+                         std::chrono::milliseconds timeout) {
+  FileLines r;
+  // The path is never repeated: the user may have put the password itself
+  // where the file's name belongs.
+  const std::string which = "the file given with " + option;
+  // Each line ends within kMaxLineBytes; its line end may follow.
+  const std::size_t limit = static_cast<std::size_t>(lines) * (kMaxLineBytes + 2);
+  std::string text;
+#ifndef _WIN32
+  // Non-blocking, so that opening a FIFO nobody writes to returns at once.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    r.error = "cannot read " + which + ": " + std::strerror(errno);
+    return r;
   }
-  return first;
+  struct stat st {};
+  const bool statted = fstat(fd, &st) == 0;
+  const bool waits = statted && (S_ISFIFO(st.st_mode) || (S_ISCHR(st.st_mode) && isatty(fd) == 1));
+  if (!statted || (!S_ISREG(st.st_mode) && !waits)) {
+    close(fd);
+    r.error = which + " is not a regular file, a pipe or a terminal";
+    return r;
+  }
+  const ReadStatus status = ReadLines(fd, waits, lines, limit, std::chrono::steady_clock::now() + timeout, text);
+  close(fd);
+  switch (status) {
+    case ReadStatus::kDone:
+    case ReadStatus::kEnd:
+      break;
+    case ReadStatus::kTimeout:
+      // A second line is optional: the first one is enough once the time is up.
+      if (lines > 1 && text.find('\n') != std::string::npos) break;
+      r.error = "no password came from " + which + " within " + SecondsText(timeout) + " s";
+      return r;
+    case ReadStatus::kTooLong:
+      r.error = "the first line of " + which + " is longer than " + std::to_string(kMaxLineBytes) + " bytes";
+      return r;
+    case ReadStatus::kError:
+      r.error = "cannot read " + which + ": " + std::strerror(errno);
+      return r;
+  }
+#else
+  (void)timeout;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    r.error = "cannot read " + which;
+    return r;
+  }
+  char c;
+  int seen = 0;
+  while (seen < lines && in.get(c)) {
+    if (text.size() == limit) {
+      r.error = "the first line of " + which + " is longer than " + std::to_string(kMaxLineBytes) + " bytes";
+      return r;
+    }
+    text.push_back(c);
+    if (c == '\n') ++seen;
+  }
+  if (in.bad()) {
+    r.error = "cannot read " + which;
+    return r;
+  }
+#endif
+  SplitLines(text, lines, r);
+  if (r.first.size() > kMaxLineBytes || (r.second && r.second->size() > kMaxLineBytes)) {
+    r.error = "a line of " + which + " is longer than " + std::to_string(kMaxLineBytes) + " bytes";
+    return r;
+  }
+  r.ok = true;
+  return r;
 }
+
+namespace {
+
+// Takes a password from `source` (named in errors) when it is valid UTF-8.
+bool TakeUtf8(const std::string& text, const std::string& source, std::string& into, SecretResult& r) {
+  if (!IsValidUtf8(text)) {
+    r.error = "the password from " + source + " is not valid UTF-8";
+    return false;
+  }
+  into = text;
+  return true;
+}
+
+}  // namespace
 
 SecretResult ReadLoginPassword(const Options& options, const EnvLookup& env, ITerminal& terminal) {
   SecretResult r;
   if (options.passwordFile) {
-    const auto line = ReadFirstLines(*options.passwordFile, 1);
-    if (!line) {
-      r.error = "cannot read the password file '" + *options.passwordFile + "'";
+    const FileLines file = ReadFirstLines(*options.passwordFile, "--password-file", 1, options.timeout);
+    if (!file.ok) {
+      r.error = file.error;
       return r;
     }
-    r.password = *line;
+    if (!TakeUtf8(file.first, "--password-file", r.password, r)) return r;
   } else if (auto fromEnv = env("KOLMARA_PASSWORD")) {
-    r.password = *fromEnv;
+    if (!TakeUtf8(*fromEnv, "KOLMARA_PASSWORD", r.password, r)) return r;
   } else if (terminal.IsInteractive()) {
-    const auto typed = terminal.ReadHidden("Password: ");
+    const auto typed = terminal.ReadHidden("Password: ", options.timeout);
     if (!typed) {
       r.error = "no password was typed";
       return r;
     }
-    r.password = *typed;
+    if (!TakeUtf8(*typed, "the prompt", r.password, r)) return r;
   } else {
     r.error = "no password: set KOLMARA_PASSWORD, give --password-file FILE, or run from a terminal";
     return r;
@@ -171,25 +303,25 @@ SecretResult ReadLoginPassword(const Options& options, const EnvLookup& env, ITe
 SecretResult ReadNewPassword(const Options& options, const EnvLookup& env, ITerminal& terminal) {
   SecretResult r;
   if (options.newPasswordFile) {
-    std::string confirm;
-    const auto line = ReadFirstLines(*options.newPasswordFile, 2, &confirm);
-    if (!line) {
-      r.error = "cannot read the new password file '" + *options.newPasswordFile + "'";
+    const FileLines file = ReadFirstLines(*options.newPasswordFile, "--new-password-file", 2, options.timeout);
+    if (!file.ok) {
+      r.error = file.error;
       return r;
     }
-    r.password = *line;
-    r.confirm = confirm;
+    if (!TakeUtf8(file.first, "--new-password-file", r.password, r) ||
+        !TakeUtf8(file.second.value_or(file.first), "--new-password-file", r.confirm, r))
+      return r;
   } else if (auto fromEnv = env("KOLMARA_NEW_PASSWORD")) {
-    r.password = r.confirm = *fromEnv;
+    if (!TakeUtf8(*fromEnv, "KOLMARA_NEW_PASSWORD", r.password, r)) return r;
+    r.confirm = r.password;
   } else if (terminal.IsInteractive()) {
-    const auto first = terminal.ReadHidden("New password: ");
-    const auto second = first ? terminal.ReadHidden("New password again: ") : std::nullopt;
+    const auto first = terminal.ReadHidden("New password: ", options.timeout);
+    const auto second = first ? terminal.ReadHidden("New password again: ", options.timeout) : std::nullopt;
     if (!first || !second) {
       r.error = "no new password was typed";
       return r;
     }
-    r.password = *first;
-    r.confirm = *second;
+    if (!TakeUtf8(*first, "the prompt", r.password, r) || !TakeUtf8(*second, "the prompt", r.confirm, r)) return r;
   } else {
     r.error = "no new password: set KOLMARA_NEW_PASSWORD, give --new-password-file FILE, or run from a terminal";
     return r;

@@ -1,8 +1,10 @@
 #pragma once
 // Where passwords come from. They never come from the command line: a file
 // named there, the environment, or a prompt without echo on a terminal.
+#include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "cli/options.h"
 
@@ -14,8 +16,9 @@ class ITerminal {
  public:
   virtual ~ITerminal() = default;
   virtual bool IsInteractive() = 0;
-  // Shows `prompt` and reads one line without echoing it; nothing at end of input.
-  virtual std::optional<std::string> ReadHidden(const std::string& prompt) = 0;
+  // Shows `prompt` and reads one line without echoing it; nothing at end of
+  // input or when no line has come within `timeout`.
+  virtual std::optional<std::string> ReadHidden(const std::string& prompt, std::chrono::milliseconds timeout) = 0;
 };
 
 // stdin with the terminal's echo switched off while reading, the prompt on
@@ -23,7 +26,7 @@ class ITerminal {
 class ConsoleTerminal : public ITerminal {
  public:
   bool IsInteractive() override;
-  std::optional<std::string> ReadHidden(const std::string& prompt) override;
+  std::optional<std::string> ReadHidden(const std::string& prompt, std::chrono::milliseconds timeout) override;
 };
 
 struct SecretResult {
@@ -33,11 +36,23 @@ struct SecretResult {
   std::string confirm;   // new passwords only: the confirmation
 };
 
-// The first line of a file, without its line end; an empty file gives an
-// empty line. Nothing when the file cannot be read.
-std::optional<std::string> ReadFirstLines(const std::string& path, int lines, std::string* second = nullptr);
+struct FileLines {
+  bool ok = false;
+  std::string error;  // names the file by `option`, never by its path
+  std::string first;  // without its line end; an empty file gives an empty line
+  std::optional<std::string> second;  // when `lines` is 2 and the file has one
+};
 
-// The login password: --password-file, else KOLMARA_PASSWORD, else a prompt.
+// The first `lines` (1 or 2) lines of a password file named by `option`. A
+// regular file is read; a pipe, a FIFO or a terminal is read until the lines
+// have come, its end, or `timeout`, whichever is first; anything else (a
+// folder, /dev/zero, a socket) is refused without reading.
+FileLines ReadFirstLines(const std::string& path, const std::string& option, int lines,
+                         std::chrono::milliseconds timeout);
+
+// The login password: --password-file, else KOLMARA_PASSWORD, else a prompt;
+// none of them waits longer than options.timeout. A password that is not
+// valid UTF-8 is an error, so two different ones never collapse into one.
 SecretResult ReadLoginPassword(const Options& options, const EnvLookup& env, ITerminal& terminal);
 
 // A new password and its confirmation: --new-password-file (first line; a

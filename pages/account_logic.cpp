@@ -4,6 +4,14 @@
 
 namespace kolmara {
 
+bool FitsAnsiCodePage(const QString& text) { return AnsiToWide(WideToAnsiBytes(text).toStdString()) == text; }
+
+std::optional<QString> CheckCredentialCharacters(const QString& id, const QString& password) {
+  if (!FitsAnsiCodePage(id)) return QString::fromUtf8(kMsgIdBadCharacter);
+  if (!FitsAnsiCodePage(password)) return QString::fromUtf8(kMsgPasswordBadCharacter);
+  return std::nullopt;
+}
+
 std::optional<QString> CheckCredentialLengths(const QByteArray& idAnsi, const QByteArray& passwordAnsi) {
   if (idAnsi.size() > kMaxAdminIdBytes) return QString::fromUtf8(kMsgIdTooLong);
   if (passwordAnsi.size() > kMaxAdminPasswordBytes) return QString::fromUtf8(kMsgPasswordTooLong);
@@ -22,6 +30,10 @@ AdminChangeResult CheckAdminChange(const QString& id, const QString& password, c
   }
   if (password != confirm) {
     result.message = QString::fromUtf8(kMsgAdminConfirmMismatch);
+    return result;
+  }
+  if (auto lacking = CheckCredentialCharacters(id, password)) {
+    result.message = *lacking;
     return result;
   }
   result.passwordAnsi = WideToAnsiBytes(password);

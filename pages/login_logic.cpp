@@ -9,6 +9,10 @@ namespace kolmara {
 
 LoginCredentials CheckLoginCredentials(const QString& id, const QString& password) {
   LoginCredentials result;
+  if (auto lacking = CheckCredentialCharacters(id, password)) {
+    result.message = *lacking;
+    return result;
+  }
   result.idAnsi = WideToAnsiBytes(id);
   result.passwordAnsi = WideToAnsiBytes(password);
   if (auto tooLong = CheckCredentialLengths(result.idAnsi, result.passwordAnsi)) {

@@ -20,13 +20,13 @@ inline constexpr char kProfileAddressKey[] = "ControlServer";
 
 struct LoginCredentials {
   bool ok = false;
-  QString message;  // the length message when refused
+  QString message;  // the character or length message when refused
   QByteArray idAnsi;
   QByteArray passwordAnsi;
 };
 
 // Converts ID and password to the ANSI code page and refuses either when it
-// is longer than its field of the login body (39 / 79 bytes); nothing is cut.
+// holds a character the code page lacks or is longer than its field of the login body (39 / 79 bytes); nothing is cut.
 // Empty texts are sent as they are: the device is the judge of those.
 LoginCredentials CheckLoginCredentials(const QString& id, const QString& password);
 

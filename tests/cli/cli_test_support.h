@@ -38,7 +38,7 @@ class FakeTerminal : public ITerminal {
   FakeTerminal(bool interactive = false, std::vector<std::string> answers = {})
       : m_interactive(interactive), m_answers(answers.begin(), answers.end()) {}
   bool IsInteractive() override { return m_interactive; }
-  std::optional<std::string> ReadHidden(const std::string& prompt) override {
+  std::optional<std::string> ReadHidden(const std::string& prompt, std::chrono::milliseconds) override {
     prompts.push_back(prompt);
     if (m_answers.empty()) return std::nullopt;
     std::string a = m_answers.front();

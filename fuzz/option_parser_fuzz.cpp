@@ -1,0 +1,127 @@
+// Feeds arbitrary command lines to the client's option parser. The input is
+// the words, NUL-separated; the first byte says which of KOLMARA_HOST and
+// KOLMARA_ID are set. Checks what a parse promises: a verdict and its
+// reason agree, an accepted line names one command with what it requires and
+// only options it takes, every value fits its kind and is valid UTF-8, and a
+// refusal never repeats bytes that are no UTF-8 nor a password given on the
+// command line.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+#include "cli/options.h"
+
+namespace {
+
+using namespace kolmara::cli;
+
+// Far beyond any real command line, small enough to keep runs fast.
+constexpr std::size_t kMaxWords = 24;
+
+#define CHECK(condition) \
+  do {                   \
+    if (!(condition)) __builtin_trap(); \
+  } while (0)
+
+const OptionSpec* FindIn(std::span<const OptionSpec> options, std::string_view name) {
+  for (const OptionSpec& o : options)
+    if (o.name == name) return &o;
+  return nullptr;
+}
+
+void CheckValue(const OptionSpec& spec, const Options& o) {
+  const std::string value = *o.Value(spec.name);
+  CHECK(IsValidUtf8(value));
+  switch (spec.kind) {
+    case OptionKind::kFlag:
+      CHECK(value.empty());
+      break;
+    case OptionKind::kNumber: {
+      const auto n = o.Number(spec.name);
+      CHECK(n && *n >= spec.min && *n <= spec.max);
+      break;
+    }
+    case OptionKind::kChoice:
+      CHECK(std::find(spec.choices.begin(), spec.choices.end(), value) != spec.choices.end());
+      break;
+    default:
+      break;
+  }
+}
+
+void CheckAccepted(const Options& o, const std::vector<std::string>& args) {
+  if (o.help) {
+    // The help of whatever was named must be printable.
+    const std::string text = o.helpWord.empty() ? HelpText(o.command) : WordHelpText(o.helpWord, ClientCommands());
+    CHECK(!text.empty());
+    return;
+  }
+  CHECK(o.command != nullptr);
+  const CommandSpec& c = *o.command;
+  CHECK(o.arguments.size() <= c.arguments.size());
+  for (std::size_t i = o.arguments.size(); i < c.arguments.size(); ++i) CHECK(c.arguments[i].optional);
+  for (const std::string& a : o.arguments) CHECK(IsValidUtf8(a));
+  for (const auto& [name, value] : o.values) {
+    const OptionSpec* spec = FindIn(GlobalOptions(), name);
+    if (!spec) spec = FindIn(c.options, name);
+    CHECK(spec != nullptr);  // only options the command takes
+    CheckValue(*spec, o);
+  }
+  for (const OptionSpec& spec : c.options)
+    if (spec.required) CHECK(o.Has(spec.name));
+  CHECK(o.timeout.count() > 0 && o.timeout.count() <= static_cast<long long>(kMaxTimeoutSeconds * 1000));
+  CHECK(IsValidUtf8(o.host) && IsValidUtf8(o.id));
+  // A password never comes from the command line.
+  for (const std::string& a : args) CHECK(a.rfind("--password=", 0) != 0 && a.rfind("--new-password=", 0) != 0);
+}
+
+void CheckRefused(const ParseResult& r, const std::vector<std::string>& args) {
+  CHECK(!r.error.empty());
+  CHECK(IsValidUtf8(r.error));
+  for (const std::string& a : args) {
+    for (const char* never : {"--password=", "--new-password="}) {
+      const std::string prefix(never);
+      if (a.rfind(prefix, 0) != 0 || a.size() < prefix.size() + 6) continue;
+      // A long enough secret cannot be in the message by chance.
+      CHECK(r.error.find(a.substr(prefix.size())) == std::string::npos);
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const std::uint8_t flags = data[0];
+  std::vector<std::string> args;
+  std::string word;
+  for (std::size_t i = 1; i < size; ++i) {
+    if (data[i] != 0) {
+      word.push_back(static_cast<char>(data[i]));
+      continue;
+    }
+    args.push_back(word);
+    word.clear();
+    if (args.size() == kMaxWords) return 0;
+  }
+  if (size > 1) args.push_back(word);
+
+  const EnvLookup env = [flags](const char* name) -> std::optional<std::string> {
+    if (std::string_view(name) == "KOLMARA_HOST" && (flags & 1)) return std::string("192.168.0.20");
+    if (std::string_view(name) == "KOLMARA_ID" && (flags & 2)) return std::string((flags & 4) ? "adm\xff" : "admin");
+    return std::nullopt;
+  };
+  const ParseResult r = ParseArguments(args, env);
+  CHECK(r.ok == r.error.empty());
+  if (r.ok)
+    CheckAccepted(r.options, args);
+  else
+    CheckRefused(r, args);
+  // The same line always gets the same verdict.
+  const ParseResult again = ParseArguments(args, env);
+  CHECK(again.ok == r.ok && again.error == r.error);
+  return 0;
+}
