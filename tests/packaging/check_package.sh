@@ -64,7 +64,7 @@ for program in KolmaraSetting kolmarasetting-cli kolmara-qx-sim; do
 done
 
 # The installed client against the installed substitute device.
-"$bin/kolmara-qx-sim" --port 0 >"$work/sim.out" 2>"$work/sim.err" &
+"$bin/kolmara-qx-sim" --port 0 --sample-data >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 port=
 for _ in $(seq 100); do
