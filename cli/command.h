@@ -1,7 +1,7 @@
 #pragma once
-// The client's command table. Each command is one CommandSpec: its words,
+// The client's command table. Each command is one CommandEntry: its words,
 // its help, what it accepts, the checks that need no device and its run.
-// The specs live one family per file in cli/commands/; parsing, the help and
+// The entries live one family per file in cli/commands/; parsing, the help and
 // the dispatch in RunClient are all derived from them.
 #include <QString>
 #include <any>
@@ -47,13 +47,13 @@ using CheckFn = int (*)(CommandCall& call);
 // Runs once the login has been accepted; returns the exit status.
 using RunFn = int (*)(Session& session, CommandCall& call);
 
-struct CommandSpec {
+struct CommandEntry {
   std::vector<std::string_view> words = {};  // {"viewid", "list"}
   std::string_view summary = {};        // one line of the general help
   std::string_view description = {};    // the command's help, lines ending in '\n'
   std::string_view example = {};        // lines without indentation, the last ending in '\n'
   std::vector<ArgSpec> arguments = {};
-  std::vector<OptionSpec> options = {};
+  std::vector<OptionDecl> options = {};
   CheckFn check = nullptr;  // nullptr: nothing to check before connecting
   RunFn run = nullptr;
 };
@@ -65,7 +65,7 @@ CommandList ClientCommands();
 int UsageError(ClientIo& io, const std::string& error);
 
 // Options that more than one family takes, so they read the same everywhere.
-inline constexpr OptionSpec kNewPasswordFileOption{
+inline constexpr OptionDecl kNewPasswordFileOption{
     .name = "--new-password-file",
     .kind = OptionKind::kFile,
     .value = "FILE",

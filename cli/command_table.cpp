@@ -6,11 +6,11 @@ namespace kolmara::cli {
 
 CommandList ClientCommands() {
   // Families in the order the general help lists them.
-  static const std::vector<const CommandSpec*> table = [] {
-    std::vector<const CommandSpec*> all;
-    for (const std::span<const CommandSpec> family :
+  static const std::vector<const CommandEntry*> table = [] {
+    std::vector<const CommandEntry*> all;
+    for (const std::span<const CommandEntry> family :
          {InfoCommands(), NetworkCommands(), ViewIdCommands(), WolCommands(), AdminCommands()})
-      for (const CommandSpec& command : family) all.push_back(&command);
+      for (const CommandEntry& command : family) all.push_back(&command);
     return all;
   }();
   return table;

@@ -10,7 +10,7 @@
 namespace kolmara::cli {
 namespace {
 
-constexpr OptionSpec kGlobalOptions[] = {
+constexpr OptionDecl kGlobalOptions[] = {
     {.name = "--host",
      .kind = OptionKind::kText,
      .value = "ADDR[:PORT]",
@@ -77,9 +77,9 @@ std::optional<std::int64_t> ParseWhole(std::string_view text) {
 }
 
 // The usage error for a value the option's kind does not allow; nothing when it fits.
-std::optional<std::string> CheckValue(const OptionSpec& spec, const std::string& value) {
-  const std::string name(spec.name);
-  switch (spec.kind) {
+std::optional<std::string> CheckValue(const OptionDecl& decl, const std::string& value) {
+  const std::string name(decl.name);
+  switch (decl.kind) {
     case OptionKind::kFlag:
     case OptionKind::kText:
     case OptionKind::kFile:
@@ -90,13 +90,13 @@ std::optional<std::string> CheckValue(const OptionSpec& spec, const std::string&
              std::to_string(static_cast<int>(kMaxTimeoutSeconds)) + ", not '" + value + "'";
     case OptionKind::kNumber: {
       const auto n = ParseWhole(value);
-      if (n && *n >= spec.min && *n <= spec.max) return std::nullopt;
-      return name + " needs a whole number from " + std::to_string(spec.min) + " to " + std::to_string(spec.max) +
+      if (n && *n >= decl.min && *n <= decl.max) return std::nullopt;
+      return name + " needs a whole number from " + std::to_string(decl.min) + " to " + std::to_string(decl.max) +
              ", not '" + value + "'";
     }
     case OptionKind::kChoice: {
       std::vector<std::string> choices;
-      for (std::string_view c : spec.choices) {
+      for (std::string_view c : decl.choices) {
         if (value == c) return std::nullopt;
         choices.emplace_back(c);
       }
@@ -106,8 +106,8 @@ std::optional<std::string> CheckValue(const OptionSpec& spec, const std::string&
   return std::nullopt;
 }
 
-const OptionSpec* FindIn(std::span<const OptionSpec> options, std::string_view name) {
-  for (const OptionSpec& o : options)
+const OptionDecl* FindIn(std::span<const OptionDecl> options, std::string_view name) {
+  for (const OptionDecl& o : options)
     if (o.name == name || (!o.alias.empty() && o.alias == name)) return &o;
   return nullptr;
 }
@@ -115,28 +115,28 @@ const OptionSpec* FindIn(std::span<const OptionSpec> options, std::string_view n
 // The option of that name: a common one, else the first command's that
 // takes it. Every command spells a shared option the same way (the table's
 // tests hold it to that), so its kind is known before the command is.
-const OptionSpec* FindOption(std::string_view name, CommandList commands) {
-  if (const OptionSpec* o = FindIn(kGlobalOptions, name)) return o;
-  for (const CommandSpec* c : commands)
-    if (const OptionSpec* o = FindIn(c->options, name)) return o;
+const OptionDecl* FindOption(std::string_view name, CommandList commands) {
+  if (const OptionDecl* o = FindIn(kGlobalOptions, name)) return o;
+  for (const CommandEntry* c : commands)
+    if (const OptionDecl* o = FindIn(c->options, name)) return o;
   return nullptr;
 }
 
-bool StartsWith(const std::vector<std::string>& words, const CommandSpec& c) {
+bool StartsWith(const std::vector<std::string>& words, const CommandEntry& c) {
   if (c.words.size() > words.size()) return false;
   for (std::size_t i = 0; i < c.words.size(); ++i)
     if (words[i] != c.words[i]) return false;
   return true;
 }
 
-std::string ValueName(const OptionSpec& o) {
+std::string ValueName(const OptionDecl& o) {
   if (!o.value.empty() || o.kind != OptionKind::kChoice) return std::string(o.value);
   std::string text;
   for (std::string_view c : o.choices) text += (text.empty() ? "" : "|") + std::string(c);
   return text;
 }
 
-std::string OptionLabel(const OptionSpec& o) {
+std::string OptionLabel(const OptionDecl& o) {
   return o.kind == OptionKind::kFlag ? std::string(o.name) : std::string(o.name) + " " + ValueName(o);
 }
 
@@ -146,11 +146,11 @@ std::string PadTo(std::string text, std::size_t width) {
 }
 
 // One option a line, the help in one column; its further lines stay there.
-std::string OptionLines(std::span<const OptionSpec> options) {
+std::string OptionLines(std::span<const OptionDecl> options) {
   std::size_t width = kOptionColumn;
-  for (const OptionSpec& o : options) width = std::max(width, OptionLabel(o).size() + 1);
+  for (const OptionDecl& o : options) width = std::max(width, OptionLabel(o).size() + 1);
   std::string text;
-  for (const OptionSpec& o : options) {
+  for (const OptionDecl& o : options) {
     std::string_view help = o.help;
     std::string lead = "  " + PadTo(OptionLabel(o), width);
     for (;;) {
@@ -166,20 +166,20 @@ std::string OptionLines(std::span<const OptionSpec> options) {
 
 // The command's words, its arguments and the options it needs: what the
 // command list of the general help shows.
-std::string ShortSynopsis(const CommandSpec& c) {
+std::string ShortSynopsis(const CommandEntry& c) {
   std::string text = CommandTitle(c);
   for (const ArgSpec& a : c.arguments)
     if (!a.optional) text += " " + std::string(a.name);
-  for (const OptionSpec& o : c.options)
+  for (const OptionDecl& o : c.options)
     if (o.required) text += " " + OptionLabel(o);
   return text;
 }
 
-std::string UsageLine(const CommandSpec& c) {
+std::string UsageLine(const CommandEntry& c) {
   const std::string lead = std::string("Usage: ") + kProgramName + " [options] " + CommandTitle(c);
   std::vector<std::string> items;
   for (const ArgSpec& a : c.arguments) items.push_back(a.optional ? "[" + std::string(a.name) + "]" : std::string(a.name));
-  for (const OptionSpec& o : c.options) items.push_back(o.required ? OptionLabel(o) : "[" + OptionLabel(o) + "]");
+  for (const OptionDecl& o : c.options) items.push_back(o.required ? OptionLabel(o) : "[" + OptionLabel(o) + "]");
   std::string text = lead;
   std::size_t lineStart = 0;
   for (const std::string& item : items) {
@@ -195,9 +195,9 @@ std::string UsageLine(const CommandSpec& c) {
 
 std::string CommandLines(CommandList commands, std::string_view firstWord = {}) {
   std::size_t width = kCommandColumn;
-  for (const CommandSpec* c : commands) width = std::max(width, ShortSynopsis(*c).size() + 2);
+  for (const CommandEntry* c : commands) width = std::max(width, ShortSynopsis(*c).size() + 2);
   std::string text;
-  for (const CommandSpec* c : commands)
+  for (const CommandEntry* c : commands)
     if (firstWord.empty() || c->words.front() == firstWord)
       text += "  " + PadTo(ShortSynopsis(*c), width) + std::string(c->summary) + "\n";
   return text;
@@ -284,9 +284,9 @@ std::optional<std::int64_t> Options::Number(std::string_view name) const {
   return ParseWhole(it->second);
 }
 
-std::span<const OptionSpec> GlobalOptions() { return kGlobalOptions; }
+std::span<const OptionDecl> GlobalOptions() { return kGlobalOptions; }
 
-std::string CommandTitle(const CommandSpec& command) {
+std::string CommandTitle(const CommandEntry& command) {
   std::string title;
   for (std::string_view w : command.words) title += (title.empty() ? "" : " ") + std::string(w);
   return title;
@@ -325,11 +325,11 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup
       return Fail("passwords are never given on the command line; use KOLMARA_PASSWORD, --password-file "
                   "or the prompt (and KOLMARA_NEW_PASSWORD or --new-password-file for a new one)");
     if (!IsValidUtf8(name)) return Fail(ArgumentNumber(i) + " is not valid UTF-8");
-    const OptionSpec* spec = FindOption(name, commands);
+    const OptionDecl* decl = FindOption(name, commands);
     // Only the name: what follows '=' may be something the user would not
     // want repeated on the screen. A short option is one letter, so in
     // "-ps3cret" only "-p" is the option's name.
-    if (!spec && arg.rfind("--", 0) != 0 && arg.size() > 2) {
+    if (!decl && arg.rfind("--", 0) != 0 && arg.size() > 2) {
       // The letter is one character, which in UTF-8 may take several bytes.
       std::size_t end = 2;
       while (end < arg.size() && (static_cast<unsigned char>(arg[end]) & 0xC0) == 0x80) ++end;
@@ -337,32 +337,32 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup
       if (FindOption(letter, commands)) return Fail("option " + letter + " takes no value");
       return Fail("unknown option '" + letter + "'");
     }
-    if (!spec) return Fail("unknown option '" + name + "'");
-    if (spec->kind == OptionKind::kFlag) {
-      if (inlineValue) return Fail("option " + std::string(spec->name) + " takes no value");
-      o.values[std::string(spec->name)] = "";
+    if (!decl) return Fail("unknown option '" + name + "'");
+    if (decl->kind == OptionKind::kFlag) {
+      if (inlineValue) return Fail("option " + std::string(decl->name) + " takes no value");
+      o.values[std::string(decl->name)] = "";
       continue;
     }
     std::optional<std::string> value = inlineValue;
     if (!value && i + 1 < args.size()) value = args[++i];
     if (!value) return Fail("option " + name + " needs a value");
     if (!IsValidUtf8(*value)) return Fail("the value of " + name + " is not valid UTF-8");
-    if (const auto error = CheckValue(*spec, *value)) return Fail(*error);
-    o.values[std::string(spec->name)] = *value;
+    if (const auto error = CheckValue(*decl, *value)) return Fail(*error);
+    o.values[std::string(decl->name)] = *value;
   }
   o.help = o.Has("--help");
 
   // Which command the words name: the entry with the most words that they begin with.
   std::size_t used = 0;
   if (!words.empty()) {
-    for (const CommandSpec* c : commands)
+    for (const CommandEntry* c : commands)
       if (StartsWith(words, *c) && (!o.command || c->words.size() > o.command->words.size())) o.command = c;
     if (o.command) {
       used = o.command->words.size();
     } else {
-      std::vector<const CommandSpec*> family;
+      std::vector<const CommandEntry*> family;
       std::vector<std::string> next;
-      for (const CommandSpec* c : commands) {
+      for (const CommandEntry* c : commands) {
         if (c->words.front() != words[0]) continue;
         family.push_back(c);
         if (c->words.size() > 1) {
@@ -393,7 +393,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup
     return r;
   }
   if (!o.command) return Fail("no command given");
-  const CommandSpec& command = *o.command;
+  const CommandEntry& command = *o.command;
   const std::string title = CommandTitle(command);
 
   for (const ArgSpec& a : command.arguments) {
@@ -407,12 +407,12 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup
   for (const auto& [name, value] : o.values) {
     if (FindIn(kGlobalOptions, name) || FindIn(command.options, name)) continue;
     std::vector<std::string> owners;
-    for (const CommandSpec* c : commands)
+    for (const CommandEntry* c : commands)
       if (FindIn(c->options, name)) owners.push_back(CommandTitle(*c));
     return Fail(name + " belongs to " + JoinOr(owners));
   }
-  for (const OptionSpec& spec : command.options)
-    if (spec.required && !o.Has(spec.name)) return Fail(title + " needs " + OptionLabel(spec));
+  for (const OptionDecl& decl : command.options)
+    if (decl.required && !o.Has(decl.name)) return Fail(title + " needs " + OptionLabel(decl));
 
   o.json = o.Has("--json");
   if (const auto t = o.Value("--timeout")) o.timeout = *ParseTimeout(*t);
@@ -434,9 +434,9 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup
   return r;
 }
 
-std::string HelpText(const CommandSpec* command) { return HelpText(command, ClientCommands()); }
+std::string HelpText(const CommandEntry* command) { return HelpText(command, ClientCommands()); }
 
-std::string HelpText(const CommandSpec* command, CommandList commands) {
+std::string HelpText(const CommandEntry* command, CommandList commands) {
   if (command) {
     std::string text = UsageLine(*command) + "\n" + std::string(command->description);
     if (!command->options.empty()) text += "\nOptions of this command:\n" + OptionLines(command->options);

@@ -43,7 +43,7 @@ enum class OptionKind {
   kSeconds,  // seconds above 0 and at most kMaxTimeoutSeconds, fractions allowed
 };
 
-struct OptionSpec {
+struct OptionDecl {
   std::string_view name = {};  // "--new-id"
   OptionKind kind = OptionKind::kFlag;
   std::string_view value = {};  // the value's name in the help ("ID"); choices are shown as "on|off"
@@ -65,12 +65,12 @@ struct ArgSpec {
 inline constexpr std::string_view kOnOff[] = {"on", "off"};
 inline constexpr std::string_view kAllowDeny[] = {"allow", "deny"};
 
-struct CommandSpec;
+struct CommandEntry;
 // The commands the parser and the help know, in the order the help lists them.
-using CommandList = std::span<const CommandSpec* const>;
+using CommandList = std::span<const CommandEntry* const>;
 
 struct Options {
-  const CommandSpec* command = nullptr;  // none: no command, or the general help
+  const CommandEntry* command = nullptr;  // none: no command, or the general help
   bool help = false;        // --help: print the help of `command` (or `helpWord`, or the general one)
   std::string helpWord;     // "viewid --help" where several commands start with that word
   std::string host;         // as typed, "ADDR[:PORT]"
@@ -109,14 +109,14 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup
 bool IsValidUtf8(std::string_view text);
 
 // The options every command takes, in the order the help lists them.
-std::span<const OptionSpec> GlobalOptions();
+std::span<const OptionDecl> GlobalOptions();
 
 // "admin set"
-std::string CommandTitle(const CommandSpec& command);
+std::string CommandTitle(const CommandEntry& command);
 
 // The help of one command, or the general help for nullptr.
-std::string HelpText(const CommandSpec* command);
-std::string HelpText(const CommandSpec* command, CommandList commands);
+std::string HelpText(const CommandEntry* command);
+std::string HelpText(const CommandEntry* command, CommandList commands);
 // The commands that start with `word`, for "viewid --help".
 std::string WordHelpText(std::string_view word, CommandList commands);
 

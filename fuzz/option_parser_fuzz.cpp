@@ -26,26 +26,26 @@ constexpr std::size_t kMaxWords = 24;
     if (!(condition)) __builtin_trap(); \
   } while (0)
 
-const OptionSpec* FindIn(std::span<const OptionSpec> options, std::string_view name) {
-  for (const OptionSpec& o : options)
+const OptionDecl* FindIn(std::span<const OptionDecl> options, std::string_view name) {
+  for (const OptionDecl& o : options)
     if (o.name == name) return &o;
   return nullptr;
 }
 
-void CheckValue(const OptionSpec& spec, const Options& o) {
-  const std::string value = *o.Value(spec.name);
+void CheckValue(const OptionDecl& decl, const Options& o) {
+  const std::string value = *o.Value(decl.name);
   CHECK(IsValidUtf8(value));
-  switch (spec.kind) {
+  switch (decl.kind) {
     case OptionKind::kFlag:
       CHECK(value.empty());
       break;
     case OptionKind::kNumber: {
-      const auto n = o.Number(spec.name);
-      CHECK(n && *n >= spec.min && *n <= spec.max);
+      const auto n = o.Number(decl.name);
+      CHECK(n && *n >= decl.min && *n <= decl.max);
       break;
     }
     case OptionKind::kChoice:
-      CHECK(std::find(spec.choices.begin(), spec.choices.end(), value) != spec.choices.end());
+      CHECK(std::find(decl.choices.begin(), decl.choices.end(), value) != decl.choices.end());
       break;
     default:
       break;
@@ -60,18 +60,18 @@ void CheckAccepted(const Options& o, const std::vector<std::string>& args) {
     return;
   }
   CHECK(o.command != nullptr);
-  const CommandSpec& c = *o.command;
+  const CommandEntry& c = *o.command;
   CHECK(o.arguments.size() <= c.arguments.size());
   for (std::size_t i = o.arguments.size(); i < c.arguments.size(); ++i) CHECK(c.arguments[i].optional);
   for (const std::string& a : o.arguments) CHECK(IsValidUtf8(a));
   for (const auto& [name, value] : o.values) {
-    const OptionSpec* spec = FindIn(GlobalOptions(), name);
-    if (!spec) spec = FindIn(c.options, name);
-    CHECK(spec != nullptr);  // only options the command takes
-    CheckValue(*spec, o);
+    const OptionDecl* decl = FindIn(GlobalOptions(), name);
+    if (!decl) decl = FindIn(c.options, name);
+    CHECK(decl != nullptr);  // only options the command takes
+    CheckValue(*decl, o);
   }
-  for (const OptionSpec& spec : c.options)
-    if (spec.required) CHECK(o.Has(spec.name));
+  for (const OptionDecl& decl : c.options)
+    if (decl.required) CHECK(o.Has(decl.name));
   CHECK(o.timeout.count() > 0 && o.timeout.count() <= static_cast<long long>(kMaxTimeoutSeconds * 1000));
   CHECK(IsValidUtf8(o.host) && IsValidUtf8(o.id));
   // A password never comes from the command line.

@@ -40,8 +40,8 @@ int RunAdminSet(Session& s, CommandCall& call) {
 
 }  // namespace
 
-std::span<const CommandSpec> AdminCommands() {
-  static const CommandSpec kCommands[] = {
+std::span<const CommandEntry> AdminCommands() {
+  static const CommandEntry kCommands[] = {
       {
           .words = {"admin", "set"},
           .summary = "replace the administrator ID and password",

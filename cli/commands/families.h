@@ -8,10 +8,10 @@
 
 namespace kolmara::cli {
 
-std::span<const CommandSpec> InfoCommands();     // info.cpp: info, time
-std::span<const CommandSpec> NetworkCommands();  // network.cpp: network show, ntp set
-std::span<const CommandSpec> ViewIdCommands();   // viewid.cpp
-std::span<const CommandSpec> WolCommands();      // wol.cpp
-std::span<const CommandSpec> AdminCommands();    // admin.cpp: admin set
+std::span<const CommandEntry> InfoCommands();     // info.cpp: info, time
+std::span<const CommandEntry> NetworkCommands();  // network.cpp: network show, ntp set
+std::span<const CommandEntry> ViewIdCommands();   // viewid.cpp
+std::span<const CommandEntry> WolCommands();      // wol.cpp
+std::span<const CommandEntry> AdminCommands();    // admin.cpp: admin set
 
 }  // namespace kolmara::cli

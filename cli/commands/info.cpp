@@ -35,8 +35,8 @@ int RunTime(Session& s, CommandCall& call) {
 
 }  // namespace
 
-std::span<const CommandSpec> InfoCommands() {
-  static const CommandSpec kCommands[] = {
+std::span<const CommandEntry> InfoCommands() {
+  static const CommandEntry kCommands[] = {
       {
           .words = {"info"},
           .summary = "product summary",

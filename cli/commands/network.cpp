@@ -39,8 +39,8 @@ int RunNtpSet(Session& s, CommandCall& call) {
 
 }  // namespace
 
-std::span<const CommandSpec> NetworkCommands() {
-  static const CommandSpec kCommands[] = {
+std::span<const CommandEntry> NetworkCommands() {
+  static const CommandEntry kCommands[] = {
       {
           .words = {"network", "show"},
           .summary = "network settings",

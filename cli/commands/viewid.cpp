@@ -18,8 +18,8 @@ int RunViewIdList(Session& s, CommandCall& call) {
 
 }  // namespace
 
-std::span<const CommandSpec> ViewIdCommands() {
-  static const CommandSpec kCommands[] = {
+std::span<const CommandEntry> ViewIdCommands() {
+  static const CommandEntry kCommands[] = {
       {
           .words = {"viewid", "list"},
           .summary = "view IDs",

@@ -18,8 +18,8 @@ int RunWolList(Session& s, CommandCall& call) {
 
 }  // namespace
 
-std::span<const CommandSpec> WolCommands() {
-  static const CommandSpec kCommands[] = {
+std::span<const CommandEntry> WolCommands() {
+  static const CommandEntry kCommands[] = {
       {
           .words = {"wol", "list"},
           .summary = "Wake-on-LAN table",

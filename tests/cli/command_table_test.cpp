@@ -15,7 +15,7 @@ namespace {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-std::string Label(const OptionSpec& o) {
+std::string Label(const OptionDecl& o) {
   if (o.kind == OptionKind::kFlag) return std::string(o.name);
   std::string value(o.value);
   if (value.empty())
@@ -23,11 +23,11 @@ std::string Label(const OptionSpec& o) {
   return std::string(o.name) + " " + value;
 }
 
-std::vector<std::string> Words(const CommandSpec& c) { return {c.words.begin(), c.words.end()}; }
+std::vector<std::string> Words(const CommandEntry& c) { return {c.words.begin(), c.words.end()}; }
 
 TEST(ClientCommandTable, EntriesAreComplete) {
   std::set<std::string> titles;
-  for (const CommandSpec* c : ClientCommands()) {
+  for (const CommandEntry* c : ClientCommands()) {
     const std::string title = CommandTitle(*c);
     SCOPED_TRACE(title);
     EXPECT_TRUE(titles.insert(title).second) << "two entries with the same words";
@@ -38,7 +38,7 @@ TEST(ClientCommandTable, EntriesAreComplete) {
     EXPECT_TRUE(c->example.starts_with("kolmarasetting-cli") || c->example.starts_with("KOLMARA_")) << c->example;
     EXPECT_TRUE(c->example.ends_with('\n'));
     EXPECT_NE(c->run, nullptr);
-    for (const OptionSpec& o : c->options) {
+    for (const OptionDecl& o : c->options) {
       EXPECT_TRUE(o.name.starts_with("--")) << o.name;
       EXPECT_FALSE(o.help.empty()) << o.name;
       EXPECT_TRUE(o.kind == OptionKind::kFlag || !Label(o).ends_with(' ')) << o.name << " has no value name";
@@ -56,12 +56,12 @@ TEST(ClientCommandTable, EntriesAreComplete) {
 // command, so a name means the same thing in every entry, and no command
 // takes over one of the common options.
 TEST(ClientCommandTable, AnOptionNameMeansOneThing) {
-  std::map<std::string_view, const OptionSpec*> seen;
-  for (const OptionSpec& g : GlobalOptions()) seen[g.name] = &g;
-  for (const CommandSpec* c : ClientCommands()) {
-    for (const OptionSpec& o : c->options) {
+  std::map<std::string_view, const OptionDecl*> seen;
+  for (const OptionDecl& g : GlobalOptions()) seen[g.name] = &g;
+  for (const CommandEntry* c : ClientCommands()) {
+    for (const OptionDecl& o : c->options) {
       SCOPED_TRACE(CommandTitle(*c) + " " + std::string(o.name));
-      for (const OptionSpec& g : GlobalOptions()) {
+      for (const OptionDecl& g : GlobalOptions()) {
         EXPECT_NE(o.name, g.name);
         EXPECT_NE(o.name, g.alias);
       }
@@ -81,7 +81,7 @@ TEST(ClientCommandTable, AnOptionNameMeansOneThing) {
 
 TEST(ClientCommandTable, EveryEntrysHelpIsReachableAndListsWhatItTakes) {
   const std::string general = RunInProcess({"--help"}).out;
-  for (const CommandSpec* c : ClientCommands()) {
+  for (const CommandEntry* c : ClientCommands()) {
     const std::string title = CommandTitle(*c);
     SCOPED_TRACE(title);
     EXPECT_TRUE(Contains(general, "\n  " + title)) << general;
@@ -97,12 +97,12 @@ TEST(ClientCommandTable, EveryEntrysHelpIsReachableAndListsWhatItTakes) {
     EXPECT_TRUE(Contains(r.out, std::string(c->description)));
     EXPECT_TRUE(Contains(r.out, "\nExample:\n  " + std::string(c->example.substr(0, c->example.find('\n')))));
     for (const ArgSpec& a : c->arguments) EXPECT_TRUE(Contains(r.out, " " + std::string(a.name))) << a.name;
-    for (const OptionSpec& o : c->options) {
+    for (const OptionDecl& o : c->options) {
       const std::string firstHelpLine(o.help.substr(0, o.help.find('\n')));
       EXPECT_TRUE(Contains(r.out, "\n  " + Label(o) + " ")) << o.name << "\n" << r.out;
       EXPECT_TRUE(Contains(r.out, firstHelpLine)) << o.name;
     }
-    for (const OptionSpec& g : GlobalOptions()) EXPECT_TRUE(Contains(r.out, "\n  " + Label(g))) << g.name;
+    for (const OptionDecl& g : GlobalOptions()) EXPECT_TRUE(Contains(r.out, "\n  " + Label(g))) << g.name;
   }
 }
 
@@ -139,9 +139,9 @@ class MadeUpTable : public ::testing::Test {
   static constexpr std::string_view kSpeeds[] = {"slow", "fast"};
 
   MadeUpTable() {
-    const OptionSpec group{.name = "--group", .kind = OptionKind::kNumber, .value = "N",
+    const OptionDecl group{.name = "--group", .kind = OptionKind::kNumber, .value = "N",
                            .help = "group number", .min = 0, .max = 100};
-    OptionSpec groupRequired = group;
+    OptionDecl groupRequired = group;
     groupRequired.required = true;
     m_specs = {
         {.words = {"pc", "list"}, .summary = "list the PCs", .description = "Lists.\n", .example = "x\n"},
@@ -169,7 +169,7 @@ class MadeUpTable : public ::testing::Test {
          .options = {group}},
         {.words = {"solo"}, .summary = "one word", .description = "Alone.\n", .example = "x\n"},
     };
-    for (const CommandSpec& s : m_specs) m_table.push_back(&s);
+    for (const CommandEntry& s : m_specs) m_table.push_back(&s);
   }
 
   ParseResult Parse(std::vector<std::string> words) const {
@@ -178,8 +178,8 @@ class MadeUpTable : public ::testing::Test {
     return ParseArguments(args, EnvOf({}), m_table);
   }
 
-  std::vector<CommandSpec> m_specs;
-  std::vector<const CommandSpec*> m_table;
+  std::vector<CommandEntry> m_specs;
+  std::vector<const CommandEntry*> m_table;
 };
 
 TEST_F(MadeUpTable, ValuesOfEachKind) {

@@ -17,11 +17,11 @@ std::vector<std::string> With(std::vector<std::string> words) {
   return args;
 }
 
-std::string TitleOf(const CommandSpec* command) { return command ? CommandTitle(*command) : std::string(); }
+std::string TitleOf(const CommandEntry* command) { return command ? CommandTitle(*command) : std::string(); }
 
 // The client's entry with this title; nullptr for "".
-const CommandSpec* FindCommand(const std::string& title) {
-  for (const CommandSpec* c : ClientCommands())
+const CommandEntry* FindCommand(const std::string& title) {
+  for (const CommandEntry* c : ClientCommands())
     if (CommandTitle(*c) == title) return c;
   EXPECT_EQ(title, "") << "no such command";
   return nullptr;
