@@ -344,7 +344,10 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const EnvLookup
       continue;
     }
     std::optional<std::string> value = inlineValue;
-    if (!value && i + 1 < args.size()) value = args[++i];
+    // A following word that is itself an option was meant as one: taking it as
+    // this option's value would repeat it in the error, and it may carry a
+    // secret ("--timeout --password=...").
+    if (!value && i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) value = args[++i];
     if (!value) return Fail("option " + name + " needs a value");
     if (!IsValidUtf8(*value)) return Fail("the value of " + name + " is not valid UTF-8");
     if (const auto error = CheckValue(*decl, *value)) return Fail(*error);

@@ -116,6 +116,9 @@ TEST(ParseArguments, UsageErrors) {
       {With({"--timeout", "4000", "info"}), "--timeout"},
       {With({"--timeout", "nan", "info"}), "--timeout"},
       {With({"info", "--host"}), "--host needs a value"},
+      // The next word is an option, not the value; nor is it repeated.
+      {With({"--timeout", "--password=secret-pw", "info"}), "--timeout needs a value"},
+      {With({"--host", "--json", "info"}), "--host needs a value"},
       {With({"--json=yes", "info"}), "takes no value"},
       {With({"--verbose", "info"}), "unknown option '--verbose'"},
   };
